@@ -1,0 +1,112 @@
+// The host build's console: descriptors 0 and 1, and on a terminal the
+// console colours as SGR escapes. Uses: ESC[<fg>;<bg>m, ESC[H, ESC[2J,
+// ESC[3J, ESC[<row>;<col>H.
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "platform.h"
+
+extern "C" const char __executable_start[];
+
+static int Descriptor(PlatformHandle handle) {
+    return int(intptr_t(handle));
+}
+
+static PlatformHandle HandleOf(int fd) {
+    return fcntl(fd, F_GETFD) == -1 ? PlatformHandle(intptr_t(-1)) : PlatformHandle(intptr_t(fd));
+}
+
+PlatformHandle GetStandardOutput() {
+    return HandleOf(STDOUT_FILENO);
+}
+
+PlatformHandle GetStandardInput() {
+    return HandleOf(STDIN_FILENO);
+}
+
+bool IsValidHandle(PlatformHandle handle) {
+    return Descriptor(handle) >= 0;
+}
+
+FileKind QueryFileKind(PlatformHandle handle) {
+    struct stat status;
+    if (fstat(Descriptor(handle), &status) != 0) return FILE_KIND_UNKNOWN;
+    if (S_ISCHR(status.st_mode)) return FILE_KIND_CHARACTER;
+    if (S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))
+        return FILE_KIND_OTHER;
+    return FILE_KIND_UNKNOWN;
+}
+
+void CloseStandardHandle(PlatformHandle handle) {
+    close(Descriptor(handle));
+}
+
+// Escapes go straight out: on a terminal the stream holds nothing between
+// pieces, so they keep their place among the text.
+static void WriteToTerminal(PlatformHandle handle, const char *bytes, size_t count) {
+    if (IsValidHandle(handle) && isatty(Descriptor(handle))) WriteBytes(handle, bytes, count);
+}
+
+// Console colour bits are blue 1, green 2, red 4; SGR's are red 1, green 2, blue 4.
+static int SgrColour(int colour) {
+    return (colour & 2) | (colour & 1) << 2 | (colour & 4) >> 2;
+}
+
+void SetTextAttribute(PlatformHandle handle, TextAttribute attribute) {
+    int foreground = attribute & 0xF, background = attribute >> 4 & 0xF;
+    char escape[32];
+    int length = snprintf(
+        escape, sizeof escape, "\x1b[%d;%dm", (foreground & 8 ? 90 : 30) + SgrColour(foreground),
+        background == 0 ? 49 : (background & 8 ? 100 : 40) + SgrColour(background));
+    WriteToTerminal(handle, escape, size_t(length));
+}
+
+void ClearScreen() {
+    static const char clear[] = "\x1b[2J\x1b[3J";
+    WriteToTerminal(ConsoleHandle, clear, sizeof clear - 1);
+    MoveCursor(0, 0);
+}
+
+void MoveCursor(int16_t x, int16_t y) {
+    char escape[32];
+    int length = snprintf(escape, sizeof escape, "\x1b[%d;%dH", y + 1, x + 1);
+    WriteToTerminal(ConsoleHandle, escape, size_t(length));
+}
+
+// A reader that has gone must show as a failed write, not kill the process.
+uint32_t WriteBytes(PlatformHandle handle, const char *bytes, size_t count) {
+    static bool sigpipeIgnored = false;
+    if (!sigpipeIgnored) {
+        signal(SIGPIPE, SIG_IGN);
+        sigpipeIgnored = true;
+    }
+    while (count > 0) {
+        ssize_t written = write(Descriptor(handle), bytes, count);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return written < 0 ? uint32_t(errno) : uint32_t(EIO);
+        bytes += written;
+        count -= size_t(written);
+    }
+    return 0;
+}
+
+uint32_t ReadBytes(PlatformHandle handle, char *bytes, size_t capacity, size_t *count) {
+    ssize_t got;
+    do
+        got = read(Descriptor(handle), bytes, capacity);
+    while (got < 0 && errno == EINTR);
+    *count = got > 0 ? size_t(got) : 0;
+    return got < 0 ? uint32_t(errno) : 0;
+}
+
+// The offset from the start of the executable, the same on every run.
+uint32_t CodePlace(const void *address) {
+    return uint32_t(uintptr_t(address) - uintptr_t(__executable_start));
+}
+
+void ExitProgram(uint32_t status) {
+    _exit(int(status));
+}

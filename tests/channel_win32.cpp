@@ -1,0 +1,34 @@
+#include <windows.h>
+#include "channel.h"
+
+Channel OpenChannel() {
+    HANDLE reader = nullptr, writer = nullptr;
+    CreatePipe(&reader, &writer, nullptr, 1 << 16);
+    return Channel{reader, writer};
+}
+
+std::string TakeWaiting(const Channel &channel) {
+    DWORD waiting = 0;
+    PeekNamedPipe(channel.reader, nullptr, 0, nullptr, &waiting, nullptr);
+    std::string bytes(waiting, '\0');
+    DWORD got = 0;
+    if (waiting > 0) ReadFile(channel.reader, &bytes[0], waiting, &got, nullptr);
+    bytes.resize(got);
+    return bytes;
+}
+
+void Put(const Channel &channel, const std::string &bytes) {
+    DWORD written;
+    WriteFile(channel.writer, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+}
+
+void CloseWriter(Channel *channel) {
+    if (channel->writer) CloseHandle(channel->writer);
+    channel->writer = nullptr;
+}
+
+void CloseChannel(Channel *channel) {
+    CloseWriter(channel);
+    if (channel->reader) CloseHandle(channel->reader);
+    channel->reader = nullptr;
+}

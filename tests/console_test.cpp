@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+#include <string>
+#include "../src/console/console.h"
+#include "channel.h"
+
+TEST(MakeTextAttribute, AddsForegroundAndSixteenTimesBackground) {
+    const struct {
+        uint8_t foreground, background;
+        TextAttribute attribute;
+    } cases[] = {
+        {10, 0, 0x0A},  {7, 0, 0x07},  {11, 0, 0x0B},      {1, 0, 0x01},
+        {15, 15, 0xFF}, {31, 1, 0x2F}, {255, 255, 0x10EF},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MakeTextAttribute(c.foreground, c.background), c.attribute)
+            << int(c.foreground) << " on " << int(c.background);
+}
+
+TEST(FormatStreamReport, RightAlignsTheLowByteAndPrintsThePlaceInHex) {
+    const struct {
+        uint32_t number, place;
+        std::string line;
+    } cases[] = {
+        {112, 0x0040ABCD, "Runtime error 112 at 0040ABCD\r\n"},
+        {5, 0, "Runtime error   5 at 00000000\r\n"},
+        {42, 0x1A2B, "Runtime error  42 at 00001A2B\r\n"},
+        {0x170, 0xFFFFFFFF, "Runtime error 112 at FFFFFFFF\r\n"},
+        {255, 0x12345678, "Runtime error 255 at 12345678\r\n"},
+        {0x100, 1, "Runtime error   0 at 00000001\r\n"},
+    };
+    for (const auto &c : cases) {
+        char report[REPORT_LENGTH];
+        FormatStreamReport(c.number, c.place, report);
+        EXPECT_EQ(std::string(report, REPORT_LENGTH), c.line);
+    }
+}
+
+TEST(ExitStatusFor, IsTheLowByteButNeverZeroForAFailure) {
+    const struct {
+        uint32_t number, status;
+    } cases[] = {{0, 0},     {104, 104},    {105, 105},  {112, 112},
+                 {232, 232}, {0x170, 0x70}, {0x100, 255}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ExitStatusFor(c.number), c.status) << c.number;
+}
+
+// The streams are program-wide records; each test opens them on a pipe of its
+// own and leaves them closed.
+class Streams : public ::testing::Test {
+  protected:
+    Channel channel;
+    void SetUp() override {
+        channel = OpenChannel();
+        StandardOutput = OutputStream{};
+        StandardInput = InputStream{};
+        StreamErrorNumber = 0;
+    }
+    void TearDown() override {
+        CloseChannel(&channel);
+        StandardOutput = OutputStream{};
+        StandardInput = InputStream{};
+        StreamErrorNumber = 0;
+    }
+    void OpenOutputOn(StreamKind kind) {
+        StandardOutput.handle = channel.writer;
+        StandardOutput.kind = kind;
+        StandardOutput.open = true;
+    }
+    // Feeds the input through the pipe and says what SkipInputLine left.
+    std::string LeftAfterSkippingALine(const std::string &input) {
+        StandardInput.handle = channel.reader;
+        StandardInput.open = true;
+        Put(channel, input);
+        CloseWriter(&channel);
+        SkipInputLine();
+        std::string left(StandardInput.buffer + StandardInput.next,
+                         StandardInput.count - StandardInput.next);
+        return left + TakeWaiting(channel);
+    }
+};
+
+TEST_F(Streams, FileOrPipeGetsWholeBlocksThenTheRestAtTheEnd) {
+    OpenOutputOn(STREAM_OTHER);
+    const struct {
+        size_t written;
+        size_t arrived; // in all, after this write and a FlushOutput
+    } steps[] = {{100, 0}, {28, 128}, {0, 128}, {300, 384}, {83, 384}, {1, 512}, {5, 512}};
+    std::string sent, arrived;
+    for (const auto &step : steps) {
+        std::string piece(step.written, char('a' + steps[0].written % 26 + sent.size() % 7));
+        sent += piece;
+        WriteToOutput(Text{piece.data(), piece.size()});
+        FlushOutput();
+        arrived += TakeWaiting(channel);
+        EXPECT_EQ(arrived.size(), step.arrived) << "after " << sent.size() << " bytes";
+    }
+    WriteOutRemaining();
+    arrived += TakeWaiting(channel);
+    EXPECT_EQ(arrived, sent);
+    EXPECT_EQ(StreamErrorNumber, 0u);
+}
+
+TEST_F(Streams, ConsoleGetsEveryPieceAtOnce) {
+    OpenOutputOn(STREAM_CONSOLE);
+    const struct {
+        std::string text;
+        bool line;
+        std::string arrives;
+    } pieces[] = {
+        {"", false, ""},
+        {"korvane.exe ", false, "korvane.exe "},
+        {" ", true, " \r\n"},
+        {"", true, "\r\n"},
+        {std::string(200, 'p'), false, std::string(200, 'p')},
+        {std::string(127, 'q'), true, std::string(127, 'q') + "\r\n"},
+    };
+    for (const auto &piece : pieces) {
+        Text text = {piece.text.data(), piece.text.size()};
+        if (piece.line)
+            WriteLineColored(text, 6, 0, channel.writer);
+        else
+            WriteColored(text, 10, 0, channel.writer);
+        EXPECT_EQ(TakeWaiting(channel), piece.arrives);
+        EXPECT_EQ(StandardOutput.held, 0u);
+    }
+}
+
+TEST_F(Streams, AFailedWriteIsRecordedAndItsBytesDropped) {
+    OpenOutputOn(STREAM_OTHER);
+    CloseChannel(&channel);
+    Channel broken = OpenChannel();
+    StandardOutput.handle = broken.writer;
+    CloseChannel(&broken);
+    // The writer is closed too now, so the write fails whatever the platform.
+    std::string block(STREAM_BUFFER_SIZE, 'x');
+    WriteToOutput(Text{block.data(), block.size()});
+    EXPECT_NE(StreamErrorNumber, 0u);
+    EXPECT_EQ(StandardOutput.held, 0u);
+}
+
+TEST_F(Streams, SkipInputLineTakesOneLineAndNoMore) {
+    const std::string longLine(300, 'x');
+    const std::string edge(STREAM_BUFFER_SIZE - 1, 'y');
+    const struct {
+        std::string input, left;
+    } cases[] = {
+        {"", ""},
+        {"\n", ""},
+        {"\nnext\n", "next\n"},
+        {"abc\r\nrest", "rest"},
+        {"abc\rdef\nrest", "rest"},
+        {"abc\r", ""},
+        {"no line end", ""},
+        {"ab\x1a\ncd", "\x1a\ncd"},
+        {"\x1a", "\x1a"},
+        {"\r\x1a\n", "\x1a\n"},
+        {edge + "\r\nrest", "rest"},
+        {longLine + "\nrest", "rest"},
+        {longLine + "\x1a"
+                    "after",
+         "\x1a"
+         "after"},
+    };
+    for (const auto &c : cases) {
+        TearDown();
+        SetUp();
+        EXPECT_EQ(LeftAfterSkippingALine(c.input), c.left) << c.input.substr(0, 20);
+        EXPECT_EQ(StreamErrorNumber, 0u);
+    }
+}

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include "../src/folders/folders.h"
+
+static Text Txt(const std::string &s) {
+    return Text{s.data(), s.size()};
+}
+
+TEST(UpperCaseAscii, ChangesOnlyTheLettersAToZ) {
+    const std::string in("az AZ`{@[09_\x80\xe9\xff");
+    std::string out(in.size(), '?');
+    UpperCaseAscii(Txt(in), &out[0]);
+    EXPECT_EQ(out, "AZ AZ`{@[09_\x80\xe9\xff");
+}
+
+TEST(KeywordToFolderId, MatchesWholeKeywordsInAnyLetterCase) {
+    const struct {
+        std::string keyword;
+        FolderId id;
+    } cases[] = {
+        {"appdata", 26},
+        {"AppData", 26},
+        {"APPDATA", 26},
+        {" appdata", NO_FOLDER_ID},
+        {"appdata ", NO_FOLDER_ID},
+        {"/appdata", NO_FOLDER_ID},
+        {"TEMP", TEMP_FOLDER_ID},
+        {"temp", TEMP_FOLDER_ID},
+        {"", NO_FOLDER_ID},
+        {"DESKTOPDIRECTORY", 16},
+        {"DESKTOP", 0},
+        {"DESK", NO_FOLDER_ID},
+        {"desktopdirectoryx", NO_FOLDER_ID},
+        {"program_files_common", 43},
+        {"Local_AppData", 28},
+        {std::string("temp\0", 5), NO_FOLDER_ID},
+        {"t\xc5mp", NO_FOLDER_ID},
+        {std::string(40000, 'a'), NO_FOLDER_ID},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(KeywordToFolderId(Txt(c.keyword)), c.id) << c.keyword.substr(0, 30);
+}
+
+// Each keyword and each id once, ids within the shell's range, and every
+// keyword found again from its lower-case spelling.
+TEST(KeywordToFolderId, TableIsOneToOneAndReachableFromLowerCase) {
+    std::set<std::string> keywords;
+    std::set<FolderId> ids;
+    for (const FolderKeyword &row : FolderKeywordTable) {
+        keywords.insert(row.keyword);
+        ids.insert(row.id);
+        EXPECT_TRUE((row.id >= 0 && row.id <= 61) || row.id == TEMP_FOLDER_ID) << row.keyword;
+        std::string lower = row.keyword;
+        for (char &c : lower)
+            c = char(tolower(c));
+        EXPECT_EQ(KeywordToFolderId(Txt(lower)), row.id) << lower;
+    }
+    EXPECT_EQ(keywords.size(), 44u);
+    EXPECT_EQ(ids.size(), 44u);
+}
+
+static std::string Delimited(const std::string &in) {
+    static PathText path;
+    in.copy(path.bytes, in.size());
+    path.length = in.size();
+    WithTrailingDelimiter(&path);
+    return std::string(path.bytes, path.length);
+}
+
+TEST(WithTrailingDelimiter, EndsEveryPathInABackslash) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"C:", "C:"},
+        {"C:\\", "C:\\"},
+        {"C:\\Windows\\", "C:\\Windows\\"},
+        {"C", "C:\\"},
+        {"c", "c:\\"},
+        {"7", "7\\"},
+        {"\xe9", "\xe9\\"},
+        {"\\", "\\"},
+        {"C:\\Windows", "C:\\Windows\\"},
+        {"/home/me", "/home/me\\"},
+        {"ab", "ab\\"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Delimited(c.in), c.out) << c.in;
+}
+
+TEST(GetFolderPath, NeverReportsMoreThanAPathCanHold) {
+    static PathText path;
+    for (const FolderKeyword &row : FolderKeywordTable) {
+        path.length = PATH_CAPACITY + 1;
+        GetFolderPath(row.id, &path);
+        EXPECT_LE(path.length, PATH_CAPACITY - 3) << row.keyword;
+        EXPECT_EQ(memchr(path.bytes, '\0', path.length), nullptr) << row.keyword;
+    }
+}

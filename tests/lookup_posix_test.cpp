@@ -1,0 +1,34 @@
+// The host build takes argv as the shell split it.
+#include <gtest/gtest.h>
+#include "oracle.h"
+#include "process.h"
+
+TEST(HostArguments, AreTakenWholeAndEmptyOnesSkipped) {
+    const struct {
+        std::vector<std::string> words;
+        std::string keyword;
+    } cases[] = {
+        {{"  temp  "}, "TEMP"},
+        {{"- temp"}, ""},
+        {{"   "}, ""},
+        {{"", "", "appdata"}, "APPDATA"},
+        {{"app data", "temp"}, "TEMP"},
+    };
+    for (const auto &c : cases) {
+        Launch launch;
+        launch.words = c.words;
+        launch.environment = TestEnvironment();
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : ReportedPath(c.keyword) + "\\");
+        EXPECT_EQ(outcome.status, 0u);
+    }
+}
+
+TEST(HostArguments, AnUnsetHomeLeavesItsFoldersEmpty) {
+    Launch launch;
+    launch.words = {"personal"};
+    launch.environment = {"HOME=", "XDG_DOCUMENTS_DIR="};
+    Outcome outcome = RunKorvane(launch);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.status, 0u);
+}

@@ -1,0 +1,159 @@
+// The built program, started for real, in lookup mode.
+#include <gtest/gtest.h>
+#include "oracle.h"
+#include "process.h"
+
+static const char *const Keywords[] = {
+    "DESKTOP",
+    "INTERNET",
+    "PROGRAMS",
+    "CONTROLS",
+    "PRINTERS",
+    "PERSONAL",
+    "FAVORITES",
+    "STARTUP",
+    "RECENT",
+    "SENDTO",
+    "BITBUCKET",
+    "STARTMENU",
+    "DESKTOPDIRECTORY",
+    "DRIVES",
+    "NETWORK",
+    "NETHOOD",
+    "FONTS",
+    "TEMPLATES",
+    "APPDATA",
+    "PRINTHOOD",
+    "ALTSTARTUP",
+    "COMMON_ALTSTARTUP",
+    "COMMON_FAVORITES",
+    "COOKIES",
+    "HISTORY",
+    "ADMINTOOLS",
+    "CDBURN_AREA",
+    "COMMON_ADMINTOOLS",
+    "COMMON_APPDATA",
+    "COMMON_DOCUMENTS",
+    "COMMON_TEMPLATES",
+    "COMMON_MUSIC",
+    "COMMON_PICTURES",
+    "COMMON_VIDEO",
+    "COMPUTERSNEARME",
+    "CONNECTIONS",
+    "LOCAL_APPDATA",
+    "PROGRAM_FILES",
+    "PROGRAM_FILES_COMMON",
+    "RESOURCES",
+    "RESOURCES_LOCALIZED",
+    "SYSTEM",
+    "WINDOWS",
+    "TEMP",
+};
+
+// What the program must print for a path the platform reports.
+static std::string Printed(const std::string &reported) {
+    if (reported.empty() || reported.back() == '\\') return reported;
+    return reported + "\\";
+}
+
+static Outcome Launched(std::vector<std::string> words, Sink sink = SINK_FILE) {
+    Launch launch;
+    launch.words = words;
+    launch.sink = sink;
+    launch.environment = TestEnvironment();
+    return RunKorvane(launch);
+}
+
+static std::string Spelled(const std::string &keyword, size_t form) {
+    static const char *const prefixes[] = {"", "/", "-", "+", "\\"};
+    std::string word = prefixes[form % 5] + keyword;
+    for (size_t i = 0; i < word.size(); i++)
+        if ((form + i) % 3 == 0) word[i] = char(tolower(word[i]));
+    return word;
+}
+
+TEST(Lookup, EveryKeywordInEveryFormPrintsWhatThePlatformReports) {
+    size_t form = 0, withPath = 0;
+    for (const char *keyword : Keywords) {
+        std::string expected = Printed(ReportedPath(keyword));
+        withPath += !expected.empty();
+        for (int spelling = 0; spelling < 2; spelling++, form++) {
+            std::string word = Spelled(keyword, form);
+            Outcome outcome = Launched({word}, form % 2 ? SINK_PIPE : SINK_FILE);
+            EXPECT_EQ(outcome.out, expected) << word;
+            EXPECT_EQ(outcome.status, 0u) << word;
+        }
+    }
+    EXPECT_GE(withPath, 20u) << "the platform should know most of the folders";
+}
+
+TEST(Lookup, OnlyTheFirstRecognisedWordCounts) {
+    const std::string appdata = Printed(ReportedPath("APPDATA"));
+    const std::string temp = Printed(ReportedPath("TEMP"));
+    const struct {
+        std::vector<std::string> words;
+        std::string out;
+    } cases[] = {
+        {{"foo", "appdata", "temp"}, appdata},
+        {{"temp", "appdata"}, temp},
+        {{"--appdata"}, ""},
+        {{"--appdata", "/temp"}, temp},
+        {{"nothing", "here"}, ""},
+        {{"desk", "desktopdirectoryx"}, ""},
+        // A folder without a file-system path still ends the search.
+        {{"bitbucket", "appdata"}, Printed(ReportedPath("BITBUCKET"))},
+    };
+    for (const auto &c : cases) {
+        Outcome outcome = Launched(c.words);
+        EXPECT_EQ(outcome.out, c.out) << c.words[0];
+        EXPECT_EQ(outcome.status, 0u) << c.words[0];
+    }
+}
+
+// A temporary path longer than the first buffer (259 bytes, which the
+// 255-letter name fills up) is asked for again, never taken from bytes the
+// platform did not write. Wine reports no temporary path past 259 bytes.
+TEST(Lookup, ALongTemporaryPathIsPrintedWhole) {
+    for (size_t length : {200, 254, 255, 256, 400, 2000}) {
+        std::string path = AbsolutePath(std::string(length, 't'));
+        Launch launch;
+        launch.words = {"temp"};
+        launch.environment = TempEnvironment(path);
+        std::string reported = ReportedTempPath(launch.environment);
+        if (length <= 255) {
+            EXPECT_EQ(Printed(reported), path + "\\") << "the platform should report it";
+        }
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, Printed(reported)) << length;
+        EXPECT_EQ(outcome.status, 0u);
+    }
+}
+
+TEST(Lookup, ALongCommandLineIsSplitInFull) {
+    std::vector<std::string> words(16000, "a");
+    words.back() = "appdata";
+    Outcome outcome = Launched(words, SINK_PIPE);
+    EXPECT_EQ(outcome.out, Printed(ReportedPath("APPDATA")));
+    EXPECT_EQ(outcome.status, 0u);
+}
+
+// A failure of standard output, wherever it happens, ends the program with
+// the error number's low 8 bits, never with success.
+TEST(Lookup, AFailingStandardOutputEndsWithItsErrorNumber) {
+    const struct {
+        Sink sink;
+        std::vector<std::string> words;
+        unsigned status;
+    } cases[] = {
+        {SINK_FULL, {"appdata"}, DISK_FULL_ERROR},
+        {SINK_BROKEN_PIPE, {"appdata"}, BROKEN_PIPE_ERROR},
+        {SINK_CLOSED, {"appdata"}, 105},
+        // Nothing to write, so nothing can fail.
+        {SINK_FULL, {"nothing"}, 0},
+        {SINK_BROKEN_PIPE, {"nothing"}, 0},
+        {SINK_CLOSED, {"nothing"}, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Launched(c.words, c.sink).status, c.status & 0xFF)
+            << "sink " << c.sink << ", " << c.words[0];
+}

@@ -1,0 +1,48 @@
+// Raw command lines: the program splits them by its own rules, which are not
+// the C runtime's (no backslash escapes, "" pairs skipped before a word).
+#include <gtest/gtest.h>
+#include "oracle.h"
+#include "process.h"
+
+TEST(RawCommandLine, IsSplitByTheProgramsOwnRules) {
+    const struct {
+        std::string tail;    // what follows the program's quoted path
+        std::string keyword; // whose path is printed; empty for nothing
+    } cases[] = {
+        {"/appdata", "APPDATA"},
+        {"-AppData", "APPDATA"},
+        {"+APPDATA", "APPDATA"},
+        {"\\appdata", "APPDATA"},
+        {"\"  temp  \"", "TEMP"},
+        {"\"- temp\"", ""},
+        {"\"   \"", ""},
+        {"\"   \" appdata", "APPDATA"},
+        {"\"app\"data", "APPDATA"},
+        {"ap\"pd\"ata", "APPDATA"},
+        {"\"\"appdata", "APPDATA"},
+        {"\"\" \"\" temp", "TEMP"},
+        {"\\\"temp", "TEMP"},
+        {"\\\"temp\\\"", ""},
+        {"x\"y appdata", ""},
+        {"\"appdata", "APPDATA"},
+        {"appdata\"", "APPDATA"},
+        {"\"foo bar\" appdata", "APPDATA"},
+        {"\t appdata\t", "APPDATA"},
+        {"\x7f"
+         "appdata temp",
+         "TEMP"},
+        {"\xe9"
+         "appdata",
+         ""},
+        {"--appdata temp", "TEMP"},
+    };
+    for (const auto &c : cases) {
+        Launch launch;
+        launch.words = {c.tail};
+        Outcome outcome = RunKorvane(launch);
+        std::string reported = c.keyword.empty() ? "" : ReportedPath(c.keyword);
+        if (!reported.empty() && reported.back() != '\\') reported += '\\';
+        EXPECT_EQ(outcome.out, reported) << "command line tail: " << c.tail;
+        EXPECT_EQ(outcome.status, 0u) << c.tail;
+    }
+}

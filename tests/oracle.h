@@ -1,0 +1,24 @@
+// What the platform itself says a folder's path is, asked independently of
+// the program, and the environment the launches run in.
+#ifndef KORVANE_TESTS_ORACLE_H
+#define KORVANE_TESTS_ORACLE_H
+
+#include <string>
+#include <vector>
+
+std::vector<std::string> TestEnvironment();
+// The folder's path as the platform reports it, before any backslash is added.
+std::string ReportedPath(const std::string &keyword);
+
+// The environment under which the temporary directory is `path`, and an
+// absolute path of the platform's form for a name.
+std::vector<std::string> TempEnvironment(const std::string &path);
+std::string AbsolutePath(const std::string &name);
+std::string ReportedTempPath(const std::vector<std::string> &environment);
+
+// The platform's error numbers for a write to a full device and into a pipe
+// whose reader has gone.
+extern const unsigned DISK_FULL_ERROR;
+extern const unsigned BROKEN_PIPE_ERROR;
+
+#endif

@@ -1,0 +1,57 @@
+// The host build answers from the environment, so the launches set one and
+// this table says what each keyword must then give; the README shows it.
+#include <errno.h>
+#include <map>
+#include "oracle.h"
+
+std::vector<std::string> TestEnvironment() {
+    return {"HOME=/home/tester",
+            "XDG_CONFIG_HOME=/home/tester/config",
+            "XDG_DATA_HOME=/home/tester/data",
+            "XDG_DESKTOP_DIR=/home/tester/On the desk",
+            "XDG_MUSIC_DIR=relative/music", // not absolute, so not taken
+            "TMPDIR=/var/tmp/tester"};
+}
+
+std::string ReportedPath(const std::string &keyword) {
+    static const std::map<std::string, std::string> paths = {
+        {"DESKTOP", "/home/tester/On the desk"},
+        {"DESKTOPDIRECTORY", "/home/tester/On the desk"},
+        {"PERSONAL", "/home/tester/Documents"},
+        {"TEMPLATES", "/home/tester/Templates"},
+        {"COMMON_DOCUMENTS", "/home/tester/Public"},
+        {"COMMON_MUSIC", "/home/tester/Music"},
+        {"COMMON_PICTURES", "/home/tester/Pictures"},
+        {"COMMON_VIDEO", "/home/tester/Videos"},
+        {"APPDATA", "/home/tester/config"},
+        {"STARTUP", "/home/tester/config/autostart"},
+        {"LOCAL_APPDATA", "/home/tester/data"},
+        {"PROGRAMS", "/home/tester/data/applications"},
+        {"STARTMENU", "/home/tester/data/applications"},
+        {"TEMP", "/var/tmp/tester"},
+        {"FONTS", "/usr/share/fonts"},
+        {"COMMON_APPDATA", "/etc/xdg"},
+        {"WINDOWS", "/usr"},
+        {"SYSTEM", "/usr/bin"},
+        {"PROGRAM_FILES", "/opt"},
+        {"PROGRAM_FILES_COMMON", "/usr/lib"},
+        {"RESOURCES", "/usr/share/themes"},
+    };
+    auto found = paths.find(keyword);
+    return found == paths.end() ? "" : found->second;
+}
+
+std::vector<std::string> TempEnvironment(const std::string &path) {
+    return {"TMPDIR=" + path};
+}
+
+std::string ReportedTempPath(const std::vector<std::string> &environment) {
+    return environment[0].substr(environment[0].find('=') + 1);
+}
+
+std::string AbsolutePath(const std::string &name) {
+    return "/" + name;
+}
+
+const unsigned DISK_FULL_ERROR = ENOSPC;
+const unsigned BROKEN_PIPE_ERROR = EPIPE;

@@ -1,0 +1,99 @@
+// Asks the shell, with the ids under the platform's own names, so that a wrong
+// id in the program's table or a lost byte shows. (SHGetFolderPathA is no
+// oracle: it spells some folders in another letter case.)
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+#include <map>
+#include "oracle.h"
+
+std::vector<std::string> TestEnvironment() {
+    return {};
+}
+
+std::string ReportedPath(const std::string &keyword) {
+    static const std::map<std::string, int> ids = {
+        {"DESKTOP", CSIDL_DESKTOP},
+        {"INTERNET", CSIDL_INTERNET},
+        {"PROGRAMS", CSIDL_PROGRAMS},
+        {"CONTROLS", CSIDL_CONTROLS},
+        {"PRINTERS", CSIDL_PRINTERS},
+        {"PERSONAL", CSIDL_PERSONAL},
+        {"FAVORITES", CSIDL_FAVORITES},
+        {"STARTUP", CSIDL_STARTUP},
+        {"RECENT", CSIDL_RECENT},
+        {"SENDTO", CSIDL_SENDTO},
+        {"BITBUCKET", CSIDL_BITBUCKET},
+        {"STARTMENU", CSIDL_STARTMENU},
+        {"DESKTOPDIRECTORY", CSIDL_DESKTOPDIRECTORY},
+        {"DRIVES", CSIDL_DRIVES},
+        {"NETWORK", CSIDL_NETWORK},
+        {"NETHOOD", CSIDL_NETHOOD},
+        {"FONTS", CSIDL_FONTS},
+        {"TEMPLATES", CSIDL_TEMPLATES},
+        {"APPDATA", CSIDL_APPDATA},
+        {"PRINTHOOD", CSIDL_PRINTHOOD},
+        {"ALTSTARTUP", CSIDL_ALTSTARTUP},
+        {"COMMON_ALTSTARTUP", CSIDL_COMMON_ALTSTARTUP},
+        {"COMMON_FAVORITES", CSIDL_COMMON_FAVORITES},
+        {"COOKIES", CSIDL_COOKIES},
+        {"HISTORY", CSIDL_HISTORY},
+        {"ADMINTOOLS", CSIDL_ADMINTOOLS},
+        {"CDBURN_AREA", CSIDL_CDBURN_AREA},
+        {"COMMON_ADMINTOOLS", CSIDL_COMMON_ADMINTOOLS},
+        {"COMMON_APPDATA", CSIDL_COMMON_APPDATA},
+        {"COMMON_DOCUMENTS", CSIDL_COMMON_DOCUMENTS},
+        {"COMMON_TEMPLATES", CSIDL_COMMON_TEMPLATES},
+        {"COMMON_MUSIC", CSIDL_COMMON_MUSIC},
+        {"COMMON_PICTURES", CSIDL_COMMON_PICTURES},
+        {"COMMON_VIDEO", CSIDL_COMMON_VIDEO},
+        {"COMPUTERSNEARME", CSIDL_COMPUTERSNEARME},
+        {"CONNECTIONS", CSIDL_CONNECTIONS},
+        {"LOCAL_APPDATA", CSIDL_LOCAL_APPDATA},
+        {"PROGRAM_FILES", CSIDL_PROGRAM_FILES},
+        {"PROGRAM_FILES_COMMON", CSIDL_PROGRAM_FILES_COMMON},
+        {"RESOURCES", CSIDL_RESOURCES},
+        {"RESOURCES_LOCALIZED", CSIDL_RESOURCES_LOCALIZED},
+        {"SYSTEM", CSIDL_SYSTEM},
+        {"WINDOWS", CSIDL_WINDOWS},
+    };
+    char path[32768] = "";
+    if (keyword == "TEMP") return std::string(path, GetTempPathA(sizeof path, path));
+    auto found = ids.find(keyword);
+    if (found == ids.end()) {
+        ADD_FAILURE() << "no such keyword: " << keyword;
+        return "?";
+    }
+    LPITEMIDLIST list = nullptr;
+    if (SHGetSpecialFolderLocation(nullptr, found->second, &list) != S_OK) return "";
+    if (!SHGetPathFromIDListA(list, path)) path[0] = '\0';
+    CoTaskMemFree(list);
+    return path;
+}
+
+// Asked in this process, with the variables set here for the moment.
+std::string ReportedTempPath(const std::vector<std::string> &environment) {
+    std::vector<std::pair<std::string, std::string>> saved;
+    for (const std::string &variable : environment) {
+        std::string name = variable.substr(0, variable.find('='));
+        char value[32768];
+        DWORD length = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
+        saved.push_back({name, std::string(value, length < sizeof value ? length : 0)});
+        SetEnvironmentVariableA(name.c_str(), variable.c_str() + name.size() + 1);
+    }
+    std::string path = ReportedPath("TEMP");
+    for (const auto &variable : saved)
+        SetEnvironmentVariableA(variable.first.c_str(), variable.second.c_str());
+    return path;
+}
+
+std::vector<std::string> TempEnvironment(const std::string &path) {
+    return {"TMP=" + path, "TEMP=" + path};
+}
+
+std::string AbsolutePath(const std::string &name) {
+    return "C:\\" + name;
+}
+
+const unsigned DISK_FULL_ERROR = ERROR_DISK_FULL;
+const unsigned BROKEN_PIPE_ERROR = ERROR_NO_DATA;
