@@ -60,7 +60,8 @@ static std::vector<std::string> Words(const std::string &line, size_t capacity =
         std::string word(capacity, '?');
         size_t length = 99999;
         cursor = SplitWord(cursor, &word[0], capacity, &length);
-        if (length == 0) return words;
+        if (length == 0)
+            return words;
         words.push_back(word.substr(0, length));
     }
 }

@@ -9,7 +9,8 @@ static int Descriptor(PlatformHandle handle) {
 
 Channel OpenChannel() {
     int ends[2] = {-1, -1};
-    if (pipe(ends) == 0) fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    if (pipe(ends) == 0)
+        fcntl(ends[0], F_SETFL, O_NONBLOCK);
     return Channel{PlatformHandle(intptr_t(ends[0])), PlatformHandle(intptr_t(ends[1]))};
 }
 
@@ -29,12 +30,14 @@ void Put(const Channel &channel, const std::string &bytes) {
 }
 
 void CloseWriter(Channel *channel) {
-    if (Descriptor(channel->writer) >= 0) close(Descriptor(channel->writer));
+    if (Descriptor(channel->writer) >= 0)
+        close(Descriptor(channel->writer));
     channel->writer = PlatformHandle(intptr_t(-1));
 }
 
 void CloseChannel(Channel *channel) {
     CloseWriter(channel);
-    if (Descriptor(channel->reader) >= 0) close(Descriptor(channel->reader));
+    if (Descriptor(channel->reader) >= 0)
+        close(Descriptor(channel->reader));
     channel->reader = PlatformHandle(intptr_t(-1));
 }

@@ -12,7 +12,8 @@ std::string TakeWaiting(const Channel &channel) {
     PeekNamedPipe(channel.reader, nullptr, 0, nullptr, &waiting, nullptr);
     std::string bytes(waiting, '\0');
     DWORD got = 0;
-    if (waiting > 0) ReadFile(channel.reader, &bytes[0], waiting, &got, nullptr);
+    if (waiting > 0)
+        ReadFile(channel.reader, &bytes[0], waiting, &got, nullptr);
     bytes.resize(got);
     return bytes;
 }
@@ -23,12 +24,14 @@ void Put(const Channel &channel, const std::string &bytes) {
 }
 
 void CloseWriter(Channel *channel) {
-    if (channel->writer) CloseHandle(channel->writer);
+    if (channel->writer)
+        CloseHandle(channel->writer);
     channel->writer = nullptr;
 }
 
 void CloseChannel(Channel *channel) {
     CloseWriter(channel);
-    if (channel->reader) CloseHandle(channel->reader);
+    if (channel->reader)
+        CloseHandle(channel->reader);
     channel->reader = nullptr;
 }

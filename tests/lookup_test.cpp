@@ -52,7 +52,8 @@ static const char *const Keywords[] = {
 
 // What the program must print for a path the platform reports.
 static std::string Printed(const std::string &reported) {
-    if (reported.empty() || reported.back() == '\\') return reported;
+    if (reported.empty() || reported.back() == '\\')
+        return reported;
     return reported + "\\";
 }
 
@@ -68,7 +69,8 @@ static std::string Spelled(const std::string &keyword, size_t form) {
     static const char *const prefixes[] = {"", "/", "-", "+", "\\"};
     std::string word = prefixes[form % 5] + keyword;
     for (size_t i = 0; i < word.size(); i++)
-        if ((form + i) % 3 == 0) word[i] = char(tolower(word[i]));
+        if ((form + i) % 3 == 0)
+            word[i] = char(tolower(word[i]));
     return word;
 }
 

@@ -41,7 +41,8 @@ TEST(RawCommandLine, IsSplitByTheProgramsOwnRules) {
         launch.words = {c.tail};
         Outcome outcome = RunKorvane(launch);
         std::string reported = c.keyword.empty() ? "" : ReportedPath(c.keyword);
-        if (!reported.empty() && reported.back() != '\\') reported += '\\';
+        if (!reported.empty() && reported.back() != '\\')
+            reported += '\\';
         EXPECT_EQ(outcome.out, reported) << "command line tail: " << c.tail;
         EXPECT_EQ(outcome.status, 0u) << c.tail;
     }

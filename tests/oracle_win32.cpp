@@ -58,15 +58,18 @@ std::string ReportedPath(const std::string &keyword) {
         {"WINDOWS", CSIDL_WINDOWS},
     };
     char path[32768] = "";
-    if (keyword == "TEMP") return std::string(path, GetTempPathA(sizeof path, path));
+    if (keyword == "TEMP")
+        return std::string(path, GetTempPathA(sizeof path, path));
     auto found = ids.find(keyword);
     if (found == ids.end()) {
         ADD_FAILURE() << "no such keyword: " << keyword;
         return "?";
     }
     LPITEMIDLIST list = nullptr;
-    if (SHGetSpecialFolderLocation(nullptr, found->second, &list) != S_OK) return "";
-    if (!SHGetPathFromIDListA(list, path)) path[0] = '\0';
+    if (SHGetSpecialFolderLocation(nullptr, found->second, &list) != S_OK)
+        return "";
+    if (!SHGetPathFromIDListA(list, path))
+        path[0] = '\0';
     CoTaskMemFree(list);
     return path;
 }

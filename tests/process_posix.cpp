@@ -48,7 +48,8 @@ Outcome RunKorvane(const Launch &launch) {
         break;
     }
     int in = -1;
-    if (launch.source == SOURCE_EMPTY) in = open("/dev/null", O_RDONLY);
+    if (launch.source == SOURCE_EMPTY)
+        in = open("/dev/null", O_RDONLY);
     if (launch.source == SOURCE_BYTES) {
         char input[] = "/tmp/korvane-in-XXXXXX";
         in = mkstemp(input);
@@ -64,7 +65,8 @@ Outcome RunKorvane(const Launch &launch) {
     argv.push_back(nullptr);
     pid_t child = fork();
     if (child == 0) {
-        if (reader >= 0) close(reader);
+        if (reader >= 0)
+            close(reader);
         if (in >= 0)
             PutOn(in, STDIN_FILENO);
         else
@@ -78,8 +80,10 @@ Outcome RunKorvane(const Launch &launch) {
         execv(argv[0], argv.data());
         _exit(127);
     }
-    if (out >= 0) close(out);
-    if (in >= 0) close(in);
+    if (out >= 0)
+        close(out);
+    if (in >= 0)
+        close(in);
     Outcome outcome = {"", 0xDEAD};
     if (reader >= 0) {
         outcome.out = ReadWhole(reader);

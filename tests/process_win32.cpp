@@ -9,7 +9,8 @@
 static std::string ProgramPath() {
     std::string path = std::string("Z:") + KORVANE_PROGRAM;
     for (char &c : path)
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     return path;
 }
 
@@ -94,8 +95,10 @@ Outcome RunKorvane(const Launch &launch) {
     BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
                                   &environment[0], nullptr, &startup, &process);
     DWORD error = GetLastError();
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    if (in != INVALID_HANDLE_VALUE)
+        CloseHandle(in);
     Outcome outcome = {"", 0xDEAD};
     if (!started) {
         ADD_FAILURE() << "CreateProcessA failed with " << error;

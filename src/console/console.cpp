@@ -16,15 +16,18 @@ TextAttribute MakeTextAttribute(uint8_t foreground, uint8_t background) {
 
 // The first failure is the one worth reporting; the program ends soon after.
 static void RecordStreamError(uint32_t number) {
-    if (StreamErrorNumber == 0) StreamErrorNumber = number;
+    if (StreamErrorNumber == 0)
+        StreamErrorNumber = number;
 }
 
 static bool OpenOutput() {
-    if (StandardOutput.open) return true;
+    if (StandardOutput.open)
+        return true;
     PlatformHandle handle = GetStandardOutput();
     FileKind kind = IsValidHandle(handle) ? QueryFileKind(handle) : FILE_KIND_UNKNOWN;
     if (kind == FILE_KIND_UNKNOWN) {
-        if (IsValidHandle(handle)) CloseStandardHandle(handle);
+        if (IsValidHandle(handle))
+            CloseStandardHandle(handle);
         RecordStreamError(ERROR_OUTPUT_NOT_OPEN);
         return false;
     }
@@ -37,14 +40,17 @@ static bool OpenOutput() {
 
 // The bytes are gone once handed over, written or not.
 static void WriteHeld() {
-    if (StandardOutput.held == 0) return;
+    if (StandardOutput.held == 0)
+        return;
     uint32_t error = WriteBytes(StandardOutput.handle, StandardOutput.buffer, StandardOutput.held);
     StandardOutput.held = 0;
-    if (error != 0) RecordStreamError(error);
+    if (error != 0)
+        RecordStreamError(error);
 }
 
 void WriteToOutput(Text text) {
-    if (!OpenOutput()) return;
+    if (!OpenOutput())
+        return;
     while (text.length > 0) {
         size_t room = STREAM_BUFFER_SIZE - StandardOutput.held;
         size_t taken = text.length < room ? text.length : room;
@@ -52,12 +58,14 @@ void WriteToOutput(Text text) {
         StandardOutput.held += taken;
         text.bytes += taken;
         text.length -= taken;
-        if (StandardOutput.held == STREAM_BUFFER_SIZE) WriteHeld();
+        if (StandardOutput.held == STREAM_BUFFER_SIZE)
+            WriteHeld();
     }
 }
 
 void FlushOutput() {
-    if (StandardOutput.open && StandardOutput.kind == STREAM_CONSOLE) WriteHeld();
+    if (StandardOutput.open && StandardOutput.kind == STREAM_CONSOLE)
+        WriteHeld();
 }
 
 void WriteLineEnd() {
@@ -66,7 +74,8 @@ void WriteLineEnd() {
 }
 
 void WriteOutRemaining() {
-    if (StandardOutput.open) WriteHeld();
+    if (StandardOutput.open)
+        WriteHeld();
 }
 
 void WriteColored(Text text, uint8_t foreground, uint8_t background, PlatformHandle handle) {
@@ -84,7 +93,8 @@ void WriteLineColored(Text text, uint8_t foreground, uint8_t background, Platfor
 }
 
 static bool OpenInput() {
-    if (StandardInput.open) return true;
+    if (StandardInput.open)
+        return true;
     PlatformHandle handle = GetStandardInput();
     if (!IsValidHandle(handle)) {
         RecordStreamError(ERROR_INPUT_NOT_OPEN);
@@ -100,7 +110,8 @@ static bool OpenInput() {
 // The next byte without taking it, or -1 at the end of input. Ctrl-Z is an
 // end that stays where it is.
 static int PeekInput() {
-    if (!OpenInput()) return -1;
+    if (!OpenInput())
+        return -1;
     if (StandardInput.next == StandardInput.count) {
         size_t count = 0;
         uint32_t error =
@@ -111,7 +122,8 @@ static int PeekInput() {
         }
         StandardInput.count = count;
         StandardInput.next = 0;
-        if (count == 0) return -1;
+        if (count == 0)
+            return -1;
     }
     char c = StandardInput.buffer[StandardInput.next];
     return c == CTRL_Z ? -1 : (unsigned char)c;
@@ -123,7 +135,8 @@ void SkipInputLine() {
     int c;
     while ((c = PeekInput()) >= 0) {
         StandardInput.next++;
-        if (c == '\n') return;
+        if (c == '\n')
+            return;
     }
 }
 
@@ -134,7 +147,8 @@ void FormatStreamReport(uint32_t number, uint32_t place, char report[REPORT_LENG
     for (size_t column = 16; column >= 14; column--) {
         report[column] = char('0' + number % 10);
         number /= 10;
-        if (number == 0) break;
+        if (number == 0)
+            break;
     }
     for (size_t column = 28; column >= 21; column--, place >>= 4)
         report[column] = digits[place & 0xF];
@@ -142,13 +156,15 @@ void FormatStreamReport(uint32_t number, uint32_t place, char report[REPORT_LENG
 
 // An error number whose low 8 bits are 0 must still not end as success.
 uint32_t ExitStatusFor(uint32_t number) {
-    if (number != 0 && (number & 0xFF) == 0) return 0xFF;
+    if (number != 0 && (number & 0xFF) == 0)
+        return 0xFF;
     return number & 0xFF;
 }
 
 // Kept out of line so that its return address names the place of detection.
 __attribute__((noinline)) void CheckStreamError() {
-    if (StreamErrorNumber == 0) return;
+    if (StreamErrorNumber == 0)
+        return;
     uint32_t place = CodePlace(__builtin_return_address(0));
     WriteOutRemaining();
     char report[REPORT_LENGTH];

@@ -33,8 +33,10 @@ bool IsValidHandle(PlatformHandle handle) {
 
 FileKind QueryFileKind(PlatformHandle handle) {
     struct stat status;
-    if (fstat(Descriptor(handle), &status) != 0) return FILE_KIND_UNKNOWN;
-    if (S_ISCHR(status.st_mode)) return FILE_KIND_CHARACTER;
+    if (fstat(Descriptor(handle), &status) != 0)
+        return FILE_KIND_UNKNOWN;
+    if (S_ISCHR(status.st_mode))
+        return FILE_KIND_CHARACTER;
     if (S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))
         return FILE_KIND_OTHER;
     return FILE_KIND_UNKNOWN;
@@ -47,7 +49,8 @@ void CloseStandardHandle(PlatformHandle handle) {
 // Escapes go straight out: on a terminal the stream holds nothing between
 // pieces, so they keep their place among the text.
 static void WriteToTerminal(PlatformHandle handle, const char *bytes, size_t count) {
-    if (IsValidHandle(handle) && isatty(Descriptor(handle))) WriteBytes(handle, bytes, count);
+    if (IsValidHandle(handle) && isatty(Descriptor(handle)))
+        WriteBytes(handle, bytes, count);
 }
 
 // Console colour bits are blue 1, green 2, red 4; SGR's are red 1, green 2, blue 4.
@@ -85,8 +88,10 @@ uint32_t WriteBytes(PlatformHandle handle, const char *bytes, size_t count) {
     }
     while (count > 0) {
         ssize_t written = write(Descriptor(handle), bytes, count);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return written < 0 ? uint32_t(errno) : uint32_t(EIO);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? uint32_t(errno) : uint32_t(EIO);
         bytes += written;
         count -= size_t(written);
     }

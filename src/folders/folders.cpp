@@ -61,12 +61,14 @@ void UpperCaseAscii(Text text, char *out) {
 }
 
 FolderId KeywordToFolderId(Text keyword) {
-    if (keyword.length > LONGEST_KEYWORD) return NO_FOLDER_ID;
+    if (keyword.length > LONGEST_KEYWORD)
+        return NO_FOLDER_ID;
     char upper[LONGEST_KEYWORD];
     UpperCaseAscii(keyword, upper);
     Text wanted = {upper, keyword.length};
     for (const FolderKeyword &row : FolderKeywordTable)
-        if (TextEquals(wanted, TextOf(row.keyword))) return row.id;
+        if (TextEquals(wanted, TextOf(row.keyword)))
+            return row.id;
     return NO_FOLDER_ID;
 }
 
@@ -78,14 +80,18 @@ void GetFolderPath(FolderId id, PathText *path) {
 }
 
 static void AppendByte(PathText *path, char c) {
-    if (path->length < PATH_CAPACITY) path->bytes[path->length++] = c;
+    if (path->length < PATH_CAPACITY)
+        path->bytes[path->length++] = c;
 }
 
 void WithTrailingDelimiter(PathText *path) {
-    if (path->length == 0) return;
+    if (path->length == 0)
+        return;
     char last = path->bytes[path->length - 1];
-    if (last == ':' || last == '\\') return;
+    if (last == ':' || last == '\\')
+        return;
     char first = UpperCaseByte(path->bytes[0]);
-    if (path->length == 1 && first >= 'A' && first <= 'Z') AppendByte(path, ':');
+    if (path->length == 1 && first >= 'A' && first <= 'Z')
+        AppendByte(path, ':');
     AppendByte(path, '\\');
 }

@@ -43,7 +43,8 @@ static const char *AbsoluteVariable(const char *name) {
 
 static bool Append(PathText *path, const char *bytes) {
     size_t length = strlen(bytes);
-    if (length > PATH_CAPACITY - 3 - path->length) return false;
+    if (length > PATH_CAPACITY - 3 - path->length)
+        return false;
     memcpy(path->bytes + path->length, bytes, length);
     path->length += length;
     return true;
@@ -59,13 +60,15 @@ static void ComposeHostPath(const HostFolder *folder, PathText *path) {
                 Append(path, folder->fallback + 1);
     else
         whole = Append(path, folder->fallback);
-    if (!whole || !Append(path, folder->suffix)) path->length = 0;
+    if (!whole || !Append(path, folder->suffix))
+        path->length = 0;
 }
 
 static void GetHostFolderPath(FolderId id, PathText *path) {
     path->length = 0;
     for (const HostFolder &folder : HostFolders)
-        if (folder.id == id) return ComposeHostPath(&folder, path);
+        if (folder.id == id)
+            return ComposeHostPath(&folder, path);
 }
 
 void GetShellFolderPath(FolderId id, PathText *path) {

@@ -8,11 +8,13 @@
 void GetShellFolderPath(FolderId id, PathText *path) {
     path->length = 0;
     IMalloc *allocator = nullptr;
-    if (SHGetMalloc(&allocator) != S_OK) return;
+    if (SHGetMalloc(&allocator) != S_OK)
+        return;
     LPITEMIDLIST list = nullptr;
     if (SHGetSpecialFolderLocation(nullptr, id, &list) == S_OK) {
         path->bytes[0] = '\0';
-        if (!SHGetPathFromIDListA(list, path->bytes)) path->bytes[0] = '\0';
+        if (!SHGetPathFromIDListA(list, path->bytes))
+            path->bytes[0] = '\0';
         allocator->Free(list);
         path->length = strnlen(path->bytes, MAX_PATH + 1);
     }
@@ -28,7 +30,8 @@ void GetTempFolderPath(PathText *path) {
     if (length > first) {
         DWORD size = length;
         length = size < PATH_CAPACITY - 2 ? GetTempPathA(size, path->bytes) : 0;
-        if (length >= size) length = 0;
+        if (length >= size)
+            length = 0;
     }
     path->length = length;
 }

@@ -44,11 +44,13 @@ const char *SplitWord(const char *from, char *word, size_t capacity, size_t *len
             from++;
             continue;
         }
-        if (!quoted && IsBlank(*from)) break;
+        if (!quoted && IsBlank(*from))
+            break;
         // Never step over the terminator, whatever the code page says.
         const char *next = NextChar(from);
         for (; from < next && *from != '\0'; from++)
-            if (held < capacity) word[held++] = *from;
+            if (held < capacity)
+                word[held++] = *from;
     }
     *length = held;
     return from;

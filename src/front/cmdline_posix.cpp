@@ -14,7 +14,8 @@ void StartArguments(ArgumentWalk *walk, int argc, char **argv) {
 bool NextArgument(ArgumentWalk *walk, Text *word) {
     while (*walk->rest != nullptr && (*walk->rest)[0] == '\0')
         walk->rest++;
-    if (*walk->rest == nullptr) return false;
+    if (*walk->rest == nullptr)
+        return false;
     *word = TextOf(*walk->rest++);
     return true;
 }
