@@ -5,21 +5,55 @@
 #include "../folders/folders.h"
 #include "arguments.h"
 
-static const uint8_t BLACK = 0, BLUE = 1, DARK_GREY = 8, LIGHT_GREEN = 10;
+static const uint8_t BLACK = 0, BLUE = 1, GREEN = 2, BROWN = 6, LIGHT_GREY = 7, DARK_GREY = 8,
+                     LIGHT_GREEN = 10, LIGHT_CYAN = 11;
+
+// clang-format off
+static const char *const ListingKeywords[] = {
+    "DESKTOP", "PROGRAMS", "PERSONAL", "FAVORITES", "STARTUP", "RECENT", "SENDTO",
+    "STARTMENU", "DESKTOPDIRECTORY", "FONTS", "TEMPLATES", "APPDATA", "LOCAL_APPDATA",
+    "PRINTHOOD", "NETHOOD", "COOKIES", "HISTORY", "ADMINTOOLS", "CDBURN_AREA",
+    "COMMON_ADMINTOOLS", "COMMON_APPDATA", "COMMON_DOCUMENTS", "COMMON_TEMPLATES",
+    "COMMON_MUSIC", "COMMON_PICTURES", "COMMON_VIDEO", "COMMON_FAVORITES", "PROGRAM_FILES",
+    "PROGRAM_FILES_COMMON", "RESOURCES", "RESOURCES_LOCALIZED", "SYSTEM", "WINDOWS", "TEMP",
+};
+// clang-format on
 
 // Big enough for any path; kept out of the stack.
 static PathText FolderPath;
+
+static Text PrintedPath(FolderId id) {
+    GetFolderPath(id, &FolderPath);
+    WithTrailingDelimiter(&FolderPath);
+    return TextOfPath(&FolderPath);
+}
 
 static void RunLookupMode(ArgumentWalk *arguments) {
     Text word;
     while (NextArgument(arguments, &word)) {
         FolderId id = KeywordToFolderId(NormalizeArgument(word));
-        if (id < 0) continue;
-        GetFolderPath(id, &FolderPath);
-        WithTrailingDelimiter(&FolderPath);
-        WriteColored(TextOfPath(&FolderPath), LIGHT_GREEN, BLACK, ConsoleHandle);
-        return;
+        if (id >= 0) {
+            WriteColored(PrintedPath(id), LIGHT_GREEN, BLACK, ConsoleHandle);
+            return;
+        }
     }
+}
+
+// Each folder is looked up only when its row is due, so that a console shows
+// the rows before it while the shell answers.
+static void RunListingMode() {
+    WriteColored(TextOf("korvane.exe "), LIGHT_GREEN, BLACK, ConsoleHandle);
+    WriteLineColored(TextOf("[Parameter]"), GREEN, BLACK, ConsoleHandle);
+    WriteLineColored(TextOf(" "), BROWN, BLACK, ConsoleHandle);
+    WriteLineColored(TextOf("PARAMETERS LIST:"), LIGHT_CYAN, BLACK, ConsoleHandle);
+    for (const char *keyword : ListingKeywords) {
+        WriteColored(TextOf(keyword), GREEN, BLACK, ConsoleHandle);
+        WriteColored(TextOf(" => "), BROWN, BLACK, ConsoleHandle);
+        WriteLineColored(PrintedPath(KeywordToFolderId(TextOf(keyword))), LIGHT_GREY, BLACK,
+                         ConsoleHandle);
+    }
+    SkipInputLine();
+    CheckStreamError();
 }
 
 static bool HasArguments(ArgumentWalk arguments) {
@@ -35,7 +69,10 @@ int main(int argc, char **argv) {
 
     ArgumentWalk arguments;
     StartArguments(&arguments, argc, argv);
-    if (HasArguments(arguments)) RunLookupMode(&arguments);
+    if (HasArguments(arguments))
+        RunLookupMode(&arguments);
+    else
+        RunListingMode();
 
     // The last bytes of a file or a pipe go out only now, and may fail too.
     WriteOutRemaining();
