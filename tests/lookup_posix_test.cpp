@@ -1,5 +1,6 @@
 // The host build takes argv as the shell split it.
 #include <gtest/gtest.h>
+#include "listing.h"
 #include "oracle.h"
 #include "process.h"
 
@@ -31,4 +32,20 @@ TEST(HostArguments, AnUnsetHomeLeavesItsFoldersEmpty) {
     Outcome outcome = RunKorvane(launch);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.status, 0u);
+}
+
+TEST(HostArguments, OnlyEmptyArgumentsMeanNoArguments) {
+    const std::string listing = ExpectedListing();
+    const struct {
+        std::vector<std::string> words;
+        bool lists;
+    } cases[] = {{{}, true}, {{""}, true}, {{"", ""}, true}, {{"   "}, false}, {{"", "x"}, false}};
+    for (const auto &c : cases) {
+        Launch launch;
+        launch.words = c.words;
+        launch.environment = TestEnvironment();
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, c.lists ? listing : "") << c.words.size();
+        EXPECT_EQ(outcome.status, 0u);
+    }
 }

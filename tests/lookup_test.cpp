@@ -50,13 +50,6 @@ static const char *const Keywords[] = {
     "TEMP",
 };
 
-// What the program must print for a path the platform reports.
-static std::string Printed(const std::string &reported) {
-    if (reported.empty() || reported.back() == '\\')
-        return reported;
-    return reported + "\\";
-}
-
 static Outcome Launched(std::vector<std::string> words, Sink sink = SINK_FILE) {
     Launch launch;
     launch.words = words;

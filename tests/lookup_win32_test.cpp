@@ -1,6 +1,7 @@
 // Raw command lines: the program splits them by its own rules, which are not
 // the C runtime's (no backslash escapes, "" pairs skipped before a word).
 #include <gtest/gtest.h>
+#include "listing.h"
 #include "oracle.h"
 #include "process.h"
 
@@ -40,10 +41,26 @@ TEST(RawCommandLine, IsSplitByTheProgramsOwnRules) {
         Launch launch;
         launch.words = {c.tail};
         Outcome outcome = RunKorvane(launch);
-        std::string reported = c.keyword.empty() ? "" : ReportedPath(c.keyword);
-        if (!reported.empty() && reported.back() != '\\')
-            reported += '\\';
-        EXPECT_EQ(outcome.out, reported) << "command line tail: " << c.tail;
+        EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : Printed(ReportedPath(c.keyword)))
+            << "command line tail: " << c.tail;
+        EXPECT_EQ(outcome.status, 0u) << c.tail;
+    }
+}
+
+TEST(RawCommandLine, OnlyQuotePairsOrALoneQuoteMeanNoArguments) {
+    const std::string listing = ExpectedListing();
+    const struct {
+        std::string tail;
+        bool lists;
+    } cases[] = {
+        {"", true},       {"\"\"", true},  {"\"", true},       {"\"\" \"\"", true},
+        {"\"\"\"", true}, {"  \t ", true}, {"\"   \"", false}, {"\"\" x", false},
+    };
+    for (const auto &c : cases) {
+        Launch launch;
+        launch.words = {c.tail};
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, c.lists ? listing : "") << "command line tail: " << c.tail;
         EXPECT_EQ(outcome.status, 0u) << c.tail;
     }
 }

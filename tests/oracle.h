@@ -10,6 +10,13 @@ std::vector<std::string> TestEnvironment();
 // The folder's path as the platform reports it, before any backslash is added.
 std::string ReportedPath(const std::string &keyword);
 
+// What the program prints for a path the platform reports.
+inline std::string Printed(const std::string &reported) {
+    if (reported.empty() || reported.back() == '\\')
+        return reported;
+    return reported + "\\";
+}
+
 // The environment under which the temporary directory is `path`, and an
 // absolute path of the platform's form for a name.
 std::vector<std::string> TempEnvironment(const std::string &path);

@@ -1,0 +1,11 @@
+// What listing mode must write, built from what the platform reports.
+#ifndef KORVANE_TESTS_LISTING_H
+#define KORVANE_TESTS_LISTING_H
+
+#include <string>
+
+std::string ExpectedListing();
+// Whether `text` is the one-line report of a stream failure with this number.
+bool IsReportLine(const std::string &text, unsigned number);
+
+#endif

@@ -1,0 +1,126 @@
+// The built program, started for real, in listing mode.
+#include <gtest/gtest.h>
+#include "listing.h"
+#include "oracle.h"
+#include "process.h"
+
+static const char *const Listed[] = {
+    "DESKTOP",
+    "PROGRAMS",
+    "PERSONAL",
+    "FAVORITES",
+    "STARTUP",
+    "RECENT",
+    "SENDTO",
+    "STARTMENU",
+    "DESKTOPDIRECTORY",
+    "FONTS",
+    "TEMPLATES",
+    "APPDATA",
+    "LOCAL_APPDATA",
+    "PRINTHOOD",
+    "NETHOOD",
+    "COOKIES",
+    "HISTORY",
+    "ADMINTOOLS",
+    "CDBURN_AREA",
+    "COMMON_ADMINTOOLS",
+    "COMMON_APPDATA",
+    "COMMON_DOCUMENTS",
+    "COMMON_TEMPLATES",
+    "COMMON_MUSIC",
+    "COMMON_PICTURES",
+    "COMMON_VIDEO",
+    "COMMON_FAVORITES",
+    "PROGRAM_FILES",
+    "PROGRAM_FILES_COMMON",
+    "RESOURCES",
+    "RESOURCES_LOCALIZED",
+    "SYSTEM",
+    "WINDOWS",
+    "TEMP",
+};
+
+std::string ExpectedListing() {
+    std::string text = "korvane.exe [Parameter]\r\n \r\nPARAMETERS LIST:\r\n";
+    for (const char *keyword : Listed)
+        text += std::string(keyword) + " => " + Printed(ReportedPath(keyword)) + "\r\n";
+    return text;
+}
+
+bool IsReportLine(const std::string &text, unsigned number) {
+    char head[32];
+    snprintf(head, sizeof head, "Runtime error %3u at ", number & 0xFF);
+    if (text.size() != 31 || text.compare(0, 21, head) != 0 || text.compare(29, 2, "\r\n") != 0)
+        return false;
+    for (size_t i = 21; i < 29; i++)
+        if (!isdigit((unsigned char)text[i]) && !(text[i] >= 'A' && text[i] <= 'F'))
+            return false;
+    return true;
+}
+
+static Outcome Listing(Sink sink, Source source, const std::string &input = "") {
+    Launch launch;
+    launch.sink = sink;
+    launch.source = source;
+    launch.input = input;
+    launch.environment = TestEnvironment();
+    return RunKorvane(launch);
+}
+
+TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
+    const std::string listing = ExpectedListing();
+    const struct {
+        Sink sink;
+        Source source;
+        std::string input;
+    } cases[] = {
+        {SINK_FILE, SOURCE_EMPTY, ""},
+        {SINK_PIPE, SOURCE_EMPTY, ""},
+        {SINK_FILE, SOURCE_BYTES, "\r\n"},
+        {SINK_PIPE, SOURCE_BYTES, "one line\r\nand more\r\n"},
+        {SINK_FILE, SOURCE_BYTES, "no line end"},
+        {SINK_FILE, SOURCE_BYTES, "\x1a"},
+        {SINK_FILE, SOURCE_BYTES, std::string(1000, 'x') + "\n"},
+    };
+    for (const auto &c : cases) {
+        Outcome outcome = Listing(c.sink, c.source, c.input);
+        EXPECT_EQ(outcome.out, listing) << "input: " << c.input.substr(0, 20);
+        EXPECT_EQ(outcome.status, 0u) << "input: " << c.input.substr(0, 20);
+    }
+}
+
+TEST(Listing, HasTheHeadingAndThirtyFourRows) {
+    std::string out = Listing(SINK_FILE, SOURCE_EMPTY).out;
+    size_t lines = 0;
+    for (size_t at = 0; (at = out.find("\r\n", at)) != std::string::npos; at += 2)
+        lines++;
+    EXPECT_EQ(lines, 37u);
+    EXPECT_EQ(out.find("\x1b"), std::string::npos) << "no colour bytes in a file";
+    EXPECT_NE(out.find("\r\nAPPDATA => "), std::string::npos);
+    EXPECT_LT(out.find("\r\nAPPDATA => "), out.find("\r\nLOCAL_APPDATA => "));
+    EXPECT_LT(out.find("\r\nCOMMON_VIDEO => "), out.find("\r\nCOMMON_FAVORITES => "));
+}
+
+TEST(Listing, AClosedStandardInputIsReportedAfterTheTable) {
+    Outcome outcome = Listing(SINK_FILE, SOURCE_CLOSED);
+    const std::string listing = ExpectedListing();
+    ASSERT_GE(outcome.out.size(), listing.size());
+    EXPECT_EQ(outcome.out.substr(0, listing.size()), listing);
+    EXPECT_TRUE(IsReportLine(outcome.out.substr(listing.size()), 104))
+        << outcome.out.substr(listing.size());
+    EXPECT_EQ(outcome.status, 104u);
+}
+
+TEST(Listing, AFailingStandardOutputEndsWithItsErrorNumber) {
+    const struct {
+        Sink sink;
+        unsigned status;
+    } cases[] = {
+        {SINK_FULL, DISK_FULL_ERROR},
+        {SINK_BROKEN_PIPE, BROKEN_PIPE_ERROR},
+        {SINK_CLOSED, 105},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Listing(c.sink, SOURCE_EMPTY).status, c.status) << "sink " << c.sink;
+}
