@@ -1,0 +1,105 @@
+#!/usr/bin/python3
+"""Reads the built korvane.exe as a file and checks what it is and what it
+carries: PE32 for i386 and the console, system DLLs only, at most 48 KiB, and
+its resources, all in Russian: the icon group and the version record.
+
+    resources_test.py build/win32/korvane.exe
+"""
+import struct
+import sys
+
+import pefile
+
+RUSSIAN = 0x0419
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"}
+DESCRIPTION = "Получение путей системных директорий"
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+    print(("ok   " if condition else "FAIL ") + what)
+
+
+def leaves(directory, path=()):
+    for entry in directory.entries:
+        name = str(entry.name) if entry.name is not None else entry.id
+        if hasattr(entry, "directory"):
+            yield from leaves(entry.directory, path + (name,))
+        else:
+            yield path + (name,), entry
+
+
+def data_of(pe, entry):
+    return pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
+
+
+def main():
+    path = sys.argv[1]
+    raw = open(path, "rb").read()
+    pe = pefile.PE(data=raw)
+    check(pe.OPTIONAL_HEADER.Magic == 0x10B, "PE32")
+    check(pe.FILE_HEADER.Machine == 0x14C, "i386")
+    check(pe.OPTIONAL_HEADER.Subsystem == 3, "console subsystem")
+    check(len(raw) <= 48 * 1024, "at most 48 KiB (%d bytes)" % len(raw))
+    imported = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    check(imported <= SYSTEM_DLLS, "imports only system DLLs: " + ", ".join(sorted(imported)))
+    check(not hasattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT"), "no delayed imports")
+
+    resources = list(leaves(pe.DIRECTORY_ENTRY_RESOURCE))
+    check(all(entry.id == RUSSIAN for _, entry in resources),
+          "every resource in language 0x0419 (%d resources)" % len(resources))
+    by_type = {}
+    for (kind, name, _), entry in resources:
+        by_type.setdefault(kind, {})[name] = data_of(pe, entry)
+
+    groups = by_type.get(pefile.RESOURCE_TYPE["RT_GROUP_ICON"], {})
+    check(list(groups) == ["MAINICON"], "one icon group, MAINICON")
+    group = groups.get("MAINICON", b"\0" * 6)
+    reserved, kind, count = struct.unpack_from("<HHH", group)
+    check((reserved, kind, count) == (0, 1, 6), "the group holds six icons")
+    icons = by_type.get(pefile.RESOURCE_TYPE["RT_ICON"], {})
+    seen = set()
+    for i in range(count):
+        width, height, colours, _, planes, bits, size, number = struct.unpack_from(
+            "<BBBBHHIH", group, 6 + 14 * i)
+        seen.add((width, height, bits))
+        image = icons.get(number, b"")
+        header = struct.unpack_from("<IiiHH", image) if len(image) >= 14 else (0,) * 5
+        row = lambda bits_per_pixel: (width * bits_per_pixel + 31) // 32 * 4
+        expected = 40 + 4 * (1 << bits) + height * row(bits) + height * row(1)
+        check(header == (40, width, 2 * height, 1, bits) and len(image) == size == expected
+              and colours == (16 if bits == 4 else 0) and planes == 1,
+              "icon %d is %dx%d at %d bits, as its entry says" % (number, width, height, bits))
+    check(seen == {(s, s, b) for s in (16, 32, 48) for b in (4, 8)},
+          "16, 32 and 48 pixels, each at 4 and 8 bits")
+
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    check((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
+           fixed.ProductVersionLS) == (0x10000, 0, 0x10000, 0), "fixed version 1.0.0.0")
+    tables, translation = {}, None
+    for info in pe.FileInfo[0]:
+        if info.Key == b"StringFileInfo":
+            tables = {t.LangID: t.entries for t in info.StringTable}
+        if info.Key == b"VarFileInfo":
+            translation = info.Var[0].entry.get(b"Translation")
+    check(list(tables) == [b"041904E3"], "one string table, 041904E3")
+    strings = {k.decode(): v.decode("utf-8") for k, v in tables.get(b"041904E3", {}).items()}
+    expected = {"FileDescription": DESCRIPTION, "OriginalFilename": "korvane.exe",
+                "FileVersion": "1.0.0.0", "ProductVersion": "1.0.0.0", "CompanyName": "",
+                "InternalName": "", "LegalTrademarks": "", "Comments": ""}
+    for key, value in expected.items():
+        check(strings.get(key) == value, "%s is %r (found %r)" % (key, value, strings.get(key)))
+    for key in ("ProductName", "LegalCopyright"):
+        check(bool(strings.get(key)), "%s is set" % key)
+    version = by_type.get(pefile.RESOURCE_TYPE["RT_VERSION"], {}).get(1, b"")
+    check(DESCRIPTION.encode("utf-16-le") in version, "the description is stored as UTF-16")
+    check(translation == "0x0419 0x04e3", "translation: Russian, code page 1251")
+
+    print("%d checks failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
