@@ -49,3 +49,28 @@ TEST(HostArguments, OnlyEmptyArgumentsMeanNoArguments) {
         EXPECT_EQ(outcome.status, 0u);
     }
 }
+
+TEST(HostArguments, OddBytesAndTheLongestArgumentAreTakenSafely) {
+    std::string odd;
+    for (int b = 1; b <= 0xFF; b++)
+        if (b <= 0x20 || b >= 0x7F)
+            odd += char(b);
+    const struct {
+        const char *what;
+        std::vector<std::string> words;
+        std::string keyword;
+    } cases[] = {
+        {"the longest argument", {std::string(131071, 'a'), "appdata"}, "APPDATA"},
+        {"control and high bytes", {odd, odd + "temp" + odd}, ""},
+        {"control and high bytes, then a keyword", {odd, "temp"}, "TEMP"},
+        {"a lone quote", {"\"", "temp"}, "TEMP"},
+    };
+    for (const auto &c : cases) {
+        Launch launch;
+        launch.words = c.words;
+        launch.environment = TestEnvironment();
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : ReportedPath(c.keyword) + "\\") << c.what;
+        EXPECT_EQ(outcome.status, 0u) << c.what;
+    }
+}

@@ -64,3 +64,37 @@ TEST(RawCommandLine, OnlyQuotePairsOrALoneQuoteMeanNoArguments) {
         EXPECT_EQ(outcome.status, 0u) << c.tail;
     }
 }
+
+static std::string RawBytes(int from, int to) {
+    std::string bytes;
+    for (int b = from; b <= to; b++)
+        bytes += char(b);
+    return bytes;
+}
+
+TEST(RawCommandLine, OddBytesAndTheLongestLineAreSplitSafely) {
+    const std::string program = "\"Z:" KORVANE_PROGRAM "\"";
+    std::string longest;
+    while (program.size() + longest.size() + 2 + 8 < 32767)
+        longest += " a";
+    longest += " appdata";
+    const struct {
+        const char *what;
+        std::string tail, keyword;
+    } cases[] = {
+        {"the longest command line", longest.substr(1), "APPDATA"},
+        {"control bytes in quotes", "\"" + RawBytes(1, 0x20) + "\"", ""},
+        {"control bytes then a keyword", "\"" + RawBytes(1, 0x20) + "\" temp", "TEMP"},
+        {"bytes 0x7F to 0xFF", RawBytes(0x7F, 0xFF) + " " + RawBytes(0xA0, 0xFF), ""},
+        {"bytes 0x7F to 0xFF then a keyword", RawBytes(0x7F, 0xFF) + " temp", "TEMP"},
+        {"an unterminated quote", "\"appdata temp", ""},
+        {"a quote as the last byte", "foo \"", ""},
+    };
+    for (const auto &c : cases) {
+        Launch launch;
+        launch.words = {c.tail};
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : Printed(ReportedPath(c.keyword))) << c.what;
+        EXPECT_EQ(outcome.status, 0u) << c.what;
+    }
+}

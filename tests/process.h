@@ -7,11 +7,14 @@
 #include <vector>
 
 enum Sink { SINK_FILE, SINK_PIPE, SINK_FULL, SINK_BROKEN_PIPE, SINK_CLOSED };
+// SOURCE_EMPTY is an empty file; SOURCE_BYTES a pipe that a thread of the
+// test feeds with the input and then closes.
 enum Source { SOURCE_EMPTY, SOURCE_BYTES, SOURCE_CLOSED };
 
 struct Outcome {
     std::string out;
     unsigned status;
+    size_t peakMemory; // the child's peak resident memory, in bytes
 };
 
 struct Launch {
@@ -21,6 +24,7 @@ struct Launch {
     Sink sink = SINK_FILE;
     Source source = SOURCE_EMPTY;
     std::string input;                    // for SOURCE_BYTES
+    size_t inputRepeats = 1;              // fed this many times, never held whole
     std::vector<std::string> environment; // "NAME=value", set for the child only
 };
 

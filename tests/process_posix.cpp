@@ -2,8 +2,11 @@
 // set up as the launch asks.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include "process.h"
 
@@ -17,22 +20,39 @@ static std::string ReadWhole(int fd) {
 }
 
 static void PutOn(int fd, int target) {
-    if (fd != target) {
+    if (fd < 0) {
+        close(target);
+    } else if (fd != target) {
         dup2(fd, target);
         close(fd);
     }
 }
 
+static void Feed(int writer, std::string input, size_t repeats) {
+    for (size_t at = 0; repeats > 0; at = 0, repeats--) {
+        while (at < input.size()) {
+            ssize_t written = write(writer, input.data() + at, input.size() - at);
+            if (written <= 0) {
+                repeats = 1; // the child has stopped reading
+                break;
+            }
+            at += size_t(written);
+        }
+    }
+    close(writer);
+}
+
 Outcome RunKorvane(const Launch &launch) {
+    signal(SIGPIPE, SIG_IGN); // a child that stops reading must not end the test
     char file[] = "/tmp/korvane-out-XXXXXX";
-    int out = -1, reader = -1, ends[2];
+    int out = -1, reader = -1, feeder = -1, in = -1, ends[2];
     switch (launch.sink) {
     case SINK_FILE:
         out = mkstemp(file);
         break;
     case SINK_PIPE:
     case SINK_BROKEN_PIPE:
-        if (pipe(ends) == 0) {
+        if (pipe2(ends, O_CLOEXEC) == 0) {
             reader = ends[0];
             out = ends[1];
         }
@@ -42,21 +62,19 @@ Outcome RunKorvane(const Launch &launch) {
         }
         break;
     case SINK_FULL:
-        out = open("/dev/full", O_WRONLY);
+        out = open("/dev/full", O_WRONLY | O_CLOEXEC);
         break;
     case SINK_CLOSED:
         break;
     }
-    int in = -1;
-    if (launch.source == SOURCE_EMPTY)
-        in = open("/dev/null", O_RDONLY);
-    if (launch.source == SOURCE_BYTES) {
+    if (launch.source == SOURCE_EMPTY) {
         char input[] = "/tmp/korvane-in-XXXXXX";
         in = mkstemp(input);
         unlink(input);
-        if (write(in, launch.input.data(), launch.input.size()) != ssize_t(launch.input.size()))
-            ADD_FAILURE() << "could not prepare the input";
-        lseek(in, 0, SEEK_SET);
+    }
+    if (launch.source == SOURCE_BYTES && pipe2(ends, O_CLOEXEC) == 0) {
+        in = ends[0];
+        feeder = ends[1];
     }
 
     std::vector<char *> argv = {const_cast<char *>(KORVANE_PROGRAM)};
@@ -65,16 +83,8 @@ Outcome RunKorvane(const Launch &launch) {
     argv.push_back(nullptr);
     pid_t child = fork();
     if (child == 0) {
-        if (reader >= 0)
-            close(reader);
-        if (in >= 0)
-            PutOn(in, STDIN_FILENO);
-        else
-            close(STDIN_FILENO);
-        if (out >= 0)
-            PutOn(out, STDOUT_FILENO);
-        else
-            close(STDOUT_FILENO);
+        PutOn(in, STDIN_FILENO);
+        PutOn(out, STDOUT_FILENO);
         for (const std::string &variable : launch.environment)
             putenv(const_cast<char *>(variable.c_str()));
         execv(argv[0], argv.data());
@@ -84,14 +94,21 @@ Outcome RunKorvane(const Launch &launch) {
         close(out);
     if (in >= 0)
         close(in);
-    Outcome outcome = {"", 0xDEAD};
+    std::thread feeding;
+    if (feeder >= 0)
+        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats);
+    Outcome outcome = {"", 0xDEAD, 0};
     if (reader >= 0) {
         outcome.out = ReadWhole(reader);
         close(reader);
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    struct rusage usage = {};
+    wait4(child, &status, 0, &usage);
+    if (feeding.joinable())
+        feeding.join();
     outcome.status = WIFEXITED(status) ? unsigned(WEXITSTATUS(status)) : 0x100 + WTERMSIG(status);
+    outcome.peakMemory = size_t(usage.ru_maxrss) * 1024;
     if (launch.sink == SINK_FILE) {
         int written = open(file, O_RDONLY);
         outcome.out = ReadWhole(written);

@@ -1,8 +1,10 @@
 // Starts korvane.exe with CreateProcessA, so that the command line reaches it
 // byte for byte (wine itself would quote the words again).
 #include <windows.h>
+#include <psapi.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <thread>
 #include "process.h"
 
 // The build tree's path as Wine shows it: Z: is the Unix root.
@@ -40,46 +42,74 @@ static std::string EnvironmentBlock(const std::vector<std::string> &changes) {
     return block + '\0';
 }
 
-Outcome RunKorvane(const Launch &launch) {
+static std::string TemporaryFile() {
+    char folder[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    GetTempFileNameA(folder, "kv", 0, file);
+    return file;
+}
+
+static HANDLE OpenFile(const std::string &name, DWORD access, DWORD disposition, bool inherit) {
+    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, inherit};
+    return CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                       disposition, 0, nullptr);
+}
+
+// One end for the child, one kept here.
+static void OpenPipe(HANDLE *childs, HANDLE *ours, bool childReads) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    HANDLE out = INVALID_HANDLE_VALUE, reader = nullptr;
-    char file[MAX_PATH] = "";
-    switch (launch.sink) {
-    case SINK_FILE: {
-        char folder[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        GetTempFileNameA(folder, "kv", 0, file);
-        out = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                          CREATE_ALWAYS, 0, nullptr);
-        break;
-    }
-    case SINK_PIPE:
-    case SINK_BROKEN_PIPE:
-        CreatePipe(&reader, &out, &inheritable, 0);
-        SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
-        if (launch.sink == SINK_BROKEN_PIPE) {
-            CloseHandle(reader);
-            reader = nullptr;
+    HANDLE reader, writer;
+    CreatePipe(&reader, &writer, &inheritable, 0);
+    *childs = childReads ? reader : writer;
+    *ours = childReads ? writer : reader;
+    SetHandleInformation(*ours, HANDLE_FLAG_INHERIT, 0);
+}
+
+static void Feed(HANDLE writer, std::string input, size_t repeats) {
+    for (size_t at = 0; repeats > 0; at = 0, repeats--) {
+        while (at < input.size()) {
+            DWORD written = 0;
+            if (!WriteFile(writer, input.data() + at, DWORD(input.size() - at), &written,
+                           nullptr)) {
+                repeats = 1; // the child has stopped reading
+                break;
+            }
+            at += written;
         }
+    }
+    CloseHandle(writer);
+}
+
+Outcome RunKorvane(const Launch &launch) {
+    HANDLE out = INVALID_HANDLE_VALUE, reader = nullptr;
+    std::string file;
+    switch (launch.sink) {
+    case SINK_FILE:
+        file = TemporaryFile();
+        out = OpenFile(file, GENERIC_WRITE, CREATE_ALWAYS, true);
+        break;
+    case SINK_PIPE:
+        OpenPipe(&out, &reader, false);
+        break;
+    case SINK_BROKEN_PIPE:
+        OpenPipe(&out, &reader, false);
+        CloseHandle(reader);
+        reader = nullptr;
         break;
     case SINK_FULL:
-        out = CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          &inheritable, OPEN_EXISTING, 0, nullptr);
+        out = OpenFile("Z:\\dev\\full", GENERIC_WRITE, OPEN_EXISTING, true);
         break;
     case SINK_CLOSED:
         break;
     }
     HANDLE in = INVALID_HANDLE_VALUE, feeder = nullptr;
-    if (launch.source == SOURCE_EMPTY)
-        in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                         OPEN_EXISTING, 0, nullptr);
-    if (launch.source == SOURCE_BYTES) {
-        CreatePipe(&in, &feeder, &inheritable, 1 << 20);
-        SetHandleInformation(feeder, HANDLE_FLAG_INHERIT, 0);
-        DWORD written;
-        WriteFile(feeder, launch.input.data(), DWORD(launch.input.size()), &written, nullptr);
-        CloseHandle(feeder);
+    std::string inputFile;
+    if (launch.source == SOURCE_EMPTY) {
+        inputFile = TemporaryFile();
+        in = OpenFile(inputFile, GENERIC_READ, OPEN_EXISTING, true);
     }
+    if (launch.source == SOURCE_BYTES)
+        OpenPipe(&in, &feeder, true);
 
     std::string command = "\"" + ProgramPath() + "\"";
     for (const std::string &word : launch.words)
@@ -99,27 +129,41 @@ Outcome RunKorvane(const Launch &launch) {
         CloseHandle(out);
     if (in != INVALID_HANDLE_VALUE)
         CloseHandle(in);
-    Outcome outcome = {"", 0xDEAD};
-    if (!started) {
+    std::thread feeding;
+    if (feeder)
+        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats);
+    Outcome outcome = {"", 0xDEAD, 0};
+    if (started) {
+        if (reader)
+            outcome.out = ReadWhole(reader);
+        // Wine tells the memory of a running process only, so ask while it runs.
+        PROCESS_MEMORY_COUNTERS memory = {};
+        do
+            if (K32GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
+                outcome.peakMemory = memory.PeakWorkingSetSize;
+        while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT);
+        DWORD status;
+        GetExitCodeProcess(process.hProcess, &status);
+        outcome.status = status;
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    } else {
         ADD_FAILURE() << "CreateProcessA failed with " << error;
-        return outcome;
+        if (feeder)
+            CloseHandle(feeder);
+        feeder = nullptr;
     }
-    if (reader) {
-        outcome.out = ReadWhole(reader);
+    if (feeding.joinable())
+        feeding.join();
+    if (reader)
         CloseHandle(reader);
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status;
-    GetExitCodeProcess(process.hProcess, &status);
-    outcome.status = status;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    if (launch.sink == SINK_FILE) {
-        HANDLE written = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!file.empty()) {
+        HANDLE written = OpenFile(file, GENERIC_READ, OPEN_EXISTING, false);
         outcome.out = ReadWhole(written);
         CloseHandle(written);
-        DeleteFileA(file);
+        DeleteFileA(file.c_str());
     }
+    if (!inputFile.empty())
+        DeleteFileA(inputFile.c_str());
     return outcome;
 }
