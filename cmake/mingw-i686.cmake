@@ -9,6 +9,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Static, so that Wine (or Windows) needs no MinGW DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s -Wl,--gc-sections")
+# No link timestamp, so that a commit always builds the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s -Wl,--gc-sections -Wl,--no-insert-timestamp")
 set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)
