@@ -131,24 +131,3 @@ TEST(Lookup, ALongCommandLineIsSplitInFull) {
     EXPECT_EQ(outcome.out, Printed(ReportedPath("APPDATA")));
     EXPECT_EQ(outcome.status, 0u);
 }
-
-// A failure of standard output, wherever it happens, ends the program with
-// the error number's low 8 bits, never with success.
-TEST(Lookup, AFailingStandardOutputEndsWithItsErrorNumber) {
-    const struct {
-        Sink sink;
-        std::vector<std::string> words;
-        unsigned status;
-    } cases[] = {
-        {SINK_FULL, {"appdata"}, DISK_FULL_ERROR},
-        {SINK_BROKEN_PIPE, {"appdata"}, BROKEN_PIPE_ERROR},
-        {SINK_CLOSED, {"appdata"}, 105},
-        // Nothing to write, so nothing can fail.
-        {SINK_FULL, {"nothing"}, 0},
-        {SINK_BROKEN_PIPE, {"nothing"}, 0},
-        {SINK_CLOSED, {"nothing"}, 0},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(Launched(c.words, c.sink).status, c.status & 0xFF)
-            << "sink " << c.sink << ", " << c.words[0];
-}
