@@ -15,6 +15,7 @@ Channel OpenChannel();
 // What has arrived so far, without waiting for more.
 std::string TakeWaiting(const Channel &channel);
 void Put(const Channel &channel, const std::string &bytes);
+void CloseReader(Channel *channel);
 void CloseWriter(Channel *channel);
 void CloseChannel(Channel *channel);
 

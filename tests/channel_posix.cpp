@@ -29,15 +29,21 @@ void Put(const Channel &channel, const std::string &bytes) {
     (void)written;
 }
 
+static void CloseEnd(PlatformHandle *end) {
+    if (Descriptor(*end) >= 0)
+        close(Descriptor(*end));
+    *end = PlatformHandle(intptr_t(-1));
+}
+
+void CloseReader(Channel *channel) {
+    CloseEnd(&channel->reader);
+}
+
 void CloseWriter(Channel *channel) {
-    if (Descriptor(channel->writer) >= 0)
-        close(Descriptor(channel->writer));
-    channel->writer = PlatformHandle(intptr_t(-1));
+    CloseEnd(&channel->writer);
 }
 
 void CloseChannel(Channel *channel) {
+    CloseReader(channel);
     CloseWriter(channel);
-    if (Descriptor(channel->reader) >= 0)
-        close(Descriptor(channel->reader));
-    channel->reader = PlatformHandle(intptr_t(-1));
 }

@@ -23,15 +23,21 @@ void Put(const Channel &channel, const std::string &bytes) {
     WriteFile(channel.writer, bytes.data(), DWORD(bytes.size()), &written, nullptr);
 }
 
+static void CloseEnd(PlatformHandle *end) {
+    if (*end)
+        CloseHandle(*end);
+    *end = nullptr;
+}
+
+void CloseReader(Channel *channel) {
+    CloseEnd(&channel->reader);
+}
+
 void CloseWriter(Channel *channel) {
-    if (channel->writer)
-        CloseHandle(channel->writer);
-    channel->writer = nullptr;
+    CloseEnd(&channel->writer);
 }
 
 void CloseChannel(Channel *channel) {
+    CloseReader(channel);
     CloseWriter(channel);
-    if (channel->reader)
-        CloseHandle(channel->reader);
-    channel->reader = nullptr;
 }
