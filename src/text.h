@@ -15,8 +15,4 @@ inline Text TextOf(const char *zeroEnded) {
     return Text{zeroEnded, strlen(zeroEnded)};
 }
 
-inline bool TextEquals(Text a, Text b) {
-    return a.length == b.length && memcmp(a.bytes, b.bytes, a.length) == 0;
-}
-
 #endif

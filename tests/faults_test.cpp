@@ -5,35 +5,22 @@
 #include "oracle.h"
 #include "process.h"
 
-static Outcome Launched(std::vector<std::string> words, Sink sink, Source source,
-                        std::vector<std::string> environment = TestEnvironment(),
-                        const std::string &input = "") {
-    Launch launch;
-    launch.words = words;
-    launch.sink = sink;
-    launch.source = source;
-    launch.input = input;
-    launch.environment = environment;
-    return RunKorvane(launch);
-}
-
 // Lookup output of more than 128 bytes: a long temporary directory.
-static std::vector<std::string> LongTemp() {
-    std::vector<std::string> environment = TestEnvironment();
+static Launch LongTemp() {
+    Launch launch = {{"temp"}};
     for (const std::string &variable : TempEnvironment(AbsolutePath(std::string(200, 'L'))))
-        environment.push_back(variable);
-    return environment;
+        launch.environment.push_back(variable);
+    return launch;
 }
 
 TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
     const struct {
         const char *mode;
-        std::vector<std::string> words;
-        std::vector<std::string> environment;
+        Launch launch;
     } modes[] = {
-        {"lookup, under 128 bytes", {"appdata"}, TestEnvironment()},
-        {"lookup, over 128 bytes", {"temp"}, LongTemp()},
-        {"listing, over 128 bytes", {}, TestEnvironment()},
+        {"lookup, under 128 bytes", {{"appdata"}}},
+        {"lookup, over 128 bytes", LongTemp()},
+        {"listing, over 128 bytes", {}},
     };
     const struct {
         Sink sink;
@@ -41,31 +28,29 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
     } sinks[] = {
         {SINK_CLOSED, 105}, {SINK_FULL, DISK_FULL_ERROR}, {SINK_BROKEN_PIPE, BROKEN_PIPE_ERROR}};
     for (const auto &mode : modes) {
-        Outcome whole = Launched(mode.words, SINK_FILE, SOURCE_EMPTY, mode.environment);
+        Outcome whole = RunKorvane(mode.launch);
         EXPECT_EQ(whole.status, 0u) << mode.mode;
         EXPECT_GT(whole.out.size(), 0u) << mode.mode;
-        for (const auto &sink : sinks)
-            EXPECT_EQ(Launched(mode.words, sink.sink, SOURCE_EMPTY, mode.environment).status,
-                      sink.status)
+        for (const auto &sink : sinks) {
+            Launch launch = mode.launch;
+            launch.sink = sink.sink;
+            EXPECT_EQ(RunKorvane(launch).status, sink.status)
                 << mode.mode << ", sink " << sink.sink;
+        }
     }
-    EXPECT_GT(Launched({"temp"}, SINK_FILE, SOURCE_EMPTY, LongTemp()).out.size(), 128u);
+    EXPECT_GT(RunKorvane(LongTemp()).out.size(), 128u);
     // Nothing to write, so nothing can fail.
     for (const auto &sink : sinks)
-        EXPECT_EQ(Launched({"nothing"}, sink.sink, SOURCE_EMPTY).status, 0u) << sink.sink;
+        EXPECT_EQ(RunKorvane({{"nothing"}, sink.sink}).status, 0u) << sink.sink;
 }
 
 // The stream reads 128 bytes at a time, so a line of 10 MB costs no memory.
 // The test never holds the 10 MB either: a forked child counts the test's
 // memory as its own until its exec.
 TEST(Faults, ATenMegabyteLineKeepsMemoryFlat) {
-    Outcome small = Launched({}, SINK_FILE, SOURCE_BYTES, TestEnvironment(), "\n");
-    Launch launch;
-    launch.source = SOURCE_BYTES;
-    launch.environment = TestEnvironment();
-    launch.input = std::string(1 << 16, 'x');
-    launch.inputRepeats = 160; // 10 MB, and no line end
-    Outcome huge = RunKorvane(launch);
+    Outcome small = RunKorvane({{}, SINK_FILE, SOURCE_BYTES, "\n"});
+    // 10 MB, and no line end
+    Outcome huge = RunKorvane({{}, SINK_FILE, SOURCE_BYTES, std::string(1 << 16, 'x'), 160});
     EXPECT_EQ(huge.status, 0u);
     EXPECT_EQ(huge.out, small.out);
     ASSERT_GT(small.peakMemory, 0u) << "the platform should tell the peak memory";
@@ -78,7 +63,7 @@ TEST(Faults, ATenMegabyteLineKeepsMemoryFlat) {
 TEST(Faults, AFolderWithoutAPathStillEndsTheSearch) {
     for (const char *keyword : {"BITBUCKET", "COMPUTERSNEARME"}) {
         ASSERT_EQ(ReportedPath(keyword), "") << keyword << " should have no path here";
-        Outcome outcome = Launched({keyword, "appdata", "temp"}, SINK_PIPE, SOURCE_EMPTY);
+        Outcome outcome = RunKorvane({{keyword, "appdata", "temp"}, SINK_PIPE});
         EXPECT_EQ(outcome.out, "") << keyword;
         EXPECT_EQ(outcome.status, 0u) << keyword;
     }
@@ -88,7 +73,7 @@ TEST(Faults, TenThousandWordsThatNameNoFolder) {
     std::vector<std::string> words;
     for (int i = 0; i < 10000; i++)
         words.push_back("w" + std::to_string(i % 10));
-    Outcome outcome = Launched(words, SINK_PIPE, SOURCE_EMPTY);
+    Outcome outcome = RunKorvane({words, SINK_PIPE});
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.status, 0u);
 }

@@ -59,15 +59,6 @@ bool IsReportLine(const std::string &text, unsigned number) {
     return true;
 }
 
-static Outcome Listing(Sink sink, Source source, const std::string &input = "") {
-    Launch launch;
-    launch.sink = sink;
-    launch.source = source;
-    launch.input = input;
-    launch.environment = TestEnvironment();
-    return RunKorvane(launch);
-}
-
 TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
     const std::string listing = ExpectedListing();
     const struct {
@@ -88,14 +79,14 @@ TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
         {SINK_FILE, SOURCE_BYTES, std::string(1000, 'x') + "\n"},
     };
     for (const auto &c : cases) {
-        Outcome outcome = Listing(c.sink, c.source, c.input);
+        Outcome outcome = RunKorvane({{}, c.sink, c.source, c.input});
         EXPECT_EQ(outcome.out, listing) << "input: " << c.input.substr(0, 20);
         EXPECT_EQ(outcome.status, 0u) << "input: " << c.input.substr(0, 20);
     }
 }
 
 TEST(Listing, HasTheHeadingAndThirtyFourRows) {
-    std::string out = Listing(SINK_FILE, SOURCE_EMPTY).out;
+    std::string out = RunKorvane({}).out;
     size_t lines = 0;
     for (size_t at = 0; (at = out.find("\r\n", at)) != std::string::npos; at += 2)
         lines++;
@@ -107,7 +98,7 @@ TEST(Listing, HasTheHeadingAndThirtyFourRows) {
 }
 
 TEST(Listing, AClosedStandardInputIsReportedAfterTheTable) {
-    Outcome outcome = Listing(SINK_FILE, SOURCE_CLOSED);
+    Outcome outcome = RunKorvane({{}, SINK_FILE, SOURCE_CLOSED});
     const std::string listing = ExpectedListing();
     ASSERT_GE(outcome.out.size(), listing.size());
     EXPECT_EQ(outcome.out.substr(0, listing.size()), listing);

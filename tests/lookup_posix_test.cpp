@@ -18,7 +18,6 @@ TEST(HostArguments, AreTakenWholeAndEmptyOnesSkipped) {
     for (const auto &c : cases) {
         Launch launch;
         launch.words = c.words;
-        launch.environment = TestEnvironment();
         Outcome outcome = RunKorvane(launch);
         EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : ReportedPath(c.keyword) + "\\");
         EXPECT_EQ(outcome.status, 0u);
@@ -43,7 +42,6 @@ TEST(HostArguments, OnlyEmptyArgumentsMeanNoArguments) {
     for (const auto &c : cases) {
         Launch launch;
         launch.words = c.words;
-        launch.environment = TestEnvironment();
         Outcome outcome = RunKorvane(launch);
         EXPECT_EQ(outcome.out, c.lists ? listing : "") << c.words.size();
         EXPECT_EQ(outcome.status, 0u);
@@ -68,7 +66,6 @@ TEST(HostArguments, OddBytesAndTheLongestArgumentAreTakenSafely) {
     for (const auto &c : cases) {
         Launch launch;
         launch.words = c.words;
-        launch.environment = TestEnvironment();
         Outcome outcome = RunKorvane(launch);
         EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : ReportedPath(c.keyword) + "\\") << c.what;
         EXPECT_EQ(outcome.status, 0u) << c.what;

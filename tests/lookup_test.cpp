@@ -50,14 +50,6 @@ static const char *const Keywords[] = {
     "TEMP",
 };
 
-static Outcome Launched(std::vector<std::string> words, Sink sink = SINK_FILE) {
-    Launch launch;
-    launch.words = words;
-    launch.sink = sink;
-    launch.environment = TestEnvironment();
-    return RunKorvane(launch);
-}
-
 static std::string Spelled(const std::string &keyword, size_t form) {
     static const char *const prefixes[] = {"", "/", "-", "+", "\\"};
     std::string word = prefixes[form % 5] + keyword;
@@ -74,7 +66,7 @@ TEST(Lookup, EveryKeywordInEveryFormPrintsWhatThePlatformReports) {
         withPath += !expected.empty();
         for (int spelling = 0; spelling < 2; spelling++, form++) {
             std::string word = Spelled(keyword, form);
-            Outcome outcome = Launched({word}, form % 2 ? SINK_PIPE : SINK_FILE);
+            Outcome outcome = RunKorvane({{word}, form % 2 ? SINK_PIPE : SINK_FILE});
             EXPECT_EQ(outcome.out, expected) << word;
             EXPECT_EQ(outcome.status, 0u) << word;
         }
@@ -99,7 +91,7 @@ TEST(Lookup, OnlyTheFirstRecognisedWordCounts) {
         {{"bitbucket", "appdata"}, Printed(ReportedPath("BITBUCKET"))},
     };
     for (const auto &c : cases) {
-        Outcome outcome = Launched(c.words);
+        Outcome outcome = RunKorvane({c.words});
         EXPECT_EQ(outcome.out, c.out) << c.words[0];
         EXPECT_EQ(outcome.status, 0u) << c.words[0];
     }
@@ -127,7 +119,7 @@ TEST(Lookup, ALongTemporaryPathIsPrintedWhole) {
 TEST(Lookup, ALongCommandLineIsSplitInFull) {
     std::vector<std::string> words(16000, "a");
     words.back() = "appdata";
-    Outcome outcome = Launched(words, SINK_PIPE);
+    Outcome outcome = RunKorvane({words, SINK_PIPE});
     EXPECT_EQ(outcome.out, Printed(ReportedPath("APPDATA")));
     EXPECT_EQ(outcome.status, 0u);
 }

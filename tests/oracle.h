@@ -1,12 +1,11 @@
 // What the platform itself says a folder's path is, asked independently of
-// the program, and the environment the launches run in.
+// the program; TestEnvironment (process.h) is defined beside it.
 #ifndef KORVANE_TESTS_ORACLE_H
 #define KORVANE_TESTS_ORACLE_H
 
 #include <string>
 #include <vector>
 
-std::vector<std::string> TestEnvironment();
 // The folder's path as the platform reports it, before any backslash is added.
 std::string ReportedPath(const std::string &keyword);
 

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <map>
 #include "oracle.h"
+#include "process.h"
 
 std::vector<std::string> TestEnvironment() {
     return {"HOME=/home/tester",

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include "oracle.h"
+#include "process.h"
 
 std::vector<std::string> TestEnvironment() {
     return {};

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// The environment every launch runs in unless it says otherwise.
+std::vector<std::string> TestEnvironment();
+
 enum Sink { SINK_FILE, SINK_PIPE, SINK_FULL, SINK_BROKEN_PIPE, SINK_CLOSED };
 // SOURCE_EMPTY is an empty file; SOURCE_BYTES a pipe that a thread of the
 // test feeds with the input and then closes.
@@ -20,12 +23,13 @@ struct Outcome {
 struct Launch {
     // On Windows the words are joined with single spaces into the raw command
     // line, exactly as written; on the host each is one argv entry.
-    std::vector<std::string> words;
+    std::vector<std::string> words = {};
     Sink sink = SINK_FILE;
     Source source = SOURCE_EMPTY;
-    std::string input;                    // for SOURCE_BYTES
-    size_t inputRepeats = 1;              // fed this many times, never held whole
-    std::vector<std::string> environment; // "NAME=value", set for the child only
+    std::string input = "";  // for SOURCE_BYTES
+    size_t inputRepeats = 1; // fed this many times, never held whole
+    // "NAME=value", set for the child only
+    std::vector<std::string> environment = TestEnvironment();
 };
 
 Outcome RunKorvane(const Launch &launch);
