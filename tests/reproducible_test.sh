@@ -1,12 +1,12 @@
 #!/bin/sh
 # Builds korvane.exe twice more from the same sources, in two folders of
 # different depth, and checks that all three builds are the same bytes.
-#   reproducible_test.sh SOURCE_DIR BINARY_DIR BUILT_EXE
+#   reproducible_test.sh SOURCE_DIR BINARY_DIR BUILT_EXE TOOLCHAIN_FILE
 set -e
-source=$1 scratch=$2/reproducible built=$3
+source=$1 scratch=$2/reproducible built=$3 toolchain=$4
 rm -rf "$scratch"
 for folder in one two/at/another/depth; do
-    cmake -S "$source" -B "$scratch/$folder" --toolchain "$source/cmake/mingw-i686.cmake" \
+    cmake -S "$source" -B "$scratch/$folder" --toolchain "$toolchain" \
         -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null
     cmake --build "$scratch/$folder" --target korvane >/dev/null
 done

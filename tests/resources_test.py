@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Reads the built korvane.exe as a file and checks what it is and what it
-carries: PE32 for i386 and the console, system DLLs only, at most 48 KiB, and
-its resources, all in Russian: the icon group and the version record.
+carries: PE32 for i386 (or PE32+ for x86-64) and the console, system DLLs
+only, at most 48 KiB, and its resources, all in Russian: the icon group and the
+version record.
 
-    resources_test.py build/win32/korvane.exe
+    resources_test.py build/win32/korvane.exe i686
+    resources_test.py build/win64/korvane.exe x86_64
 """
 import struct
 import sys
@@ -36,11 +38,12 @@ def data_of(pe, entry):
 
 
 def main():
-    path = sys.argv[1]
+    path, machine = sys.argv[1], sys.argv[2]
     raw = open(path, "rb").read()
     pe = pefile.PE(data=raw)
-    check(pe.OPTIONAL_HEADER.Magic == 0x10B, "PE32")
-    check(pe.FILE_HEADER.Machine == 0x14C, "i386")
+    magic, number = {"i686": (0x10B, 0x14C), "x86_64": (0x20B, 0x8664)}[machine]
+    check(pe.OPTIONAL_HEADER.Magic == magic, "PE32" if magic == 0x10B else "PE32+")
+    check(pe.FILE_HEADER.Machine == number, "machine " + machine)
     check(pe.OPTIONAL_HEADER.Subsystem == 3, "console subsystem")
     check(len(raw) <= 48 * 1024, "at most 48 KiB (%d bytes)" % len(raw))
     imported = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}

@@ -7,7 +7,11 @@
 
 int main(int argc, char **argv);
 
-extern "C" void KorvaneStart() {
+// Named outright, since i386 C names carry a leading underscore and x86-64
+// ones do not; the link names this symbol as the entry on both.
+extern "C" void KorvaneStart() __asm__("KorvaneStart");
+
+void KorvaneStart() {
     ExitProcess(main(0, nullptr));
 }
 
