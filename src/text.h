@@ -1,10 +1,15 @@
-// Texts: byte strings in the ANSI code page, with an explicit length.
+// Texts: byte strings in UTF-8, with an explicit length; the platform's own
+// encodings are met only at the edges, where paths come in and output goes out.
 // A Text is a view; whoever made it keeps the bytes alive.
 #ifndef KORVANE_TEXT_H
 #define KORVANE_TEXT_H
 
 #include <stddef.h>
 #include <string.h>
+
+// The longest text any edge converts in one go: a path of 32,767 UTF-16 units
+// takes at most three UTF-8 bytes a unit, and the delimiter rule may add ":\".
+const size_t TEXT_CAPACITY = 3 * 32767 + 3;
 
 struct Text {
     const char *bytes;

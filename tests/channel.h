@@ -18,5 +18,16 @@ void Put(const Channel &channel, const std::string &bytes);
 void CloseReader(Channel *channel);
 void CloseWriter(Channel *channel);
 void CloseChannel(Channel *channel);
+// The writer then takes nothing while the pipe is full, instead of waiting.
+void MakeWriterNonBlocking(const Channel &channel);
+// Everything that arrives until the writer is closed.
+std::string TakeUntilClosed(const Channel &channel);
+
+// A handle of a kind the streams cannot use (an event, a directory); the
+// standard output set to a handle, returning the one it was; and whether a
+// handle is still open.
+PlatformHandle OpenOddHandle();
+PlatformHandle SwapStandardOutput(PlatformHandle handle);
+bool IsOpenHandle(PlatformHandle handle);
 
 #endif

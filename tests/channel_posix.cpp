@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <stdint.h>
 #include <unistd.h>
 #include "channel.h"
@@ -46,4 +47,36 @@ void CloseWriter(Channel *channel) {
 void CloseChannel(Channel *channel) {
     CloseReader(channel);
     CloseWriter(channel);
+}
+
+void MakeWriterNonBlocking(const Channel &channel) {
+    fcntl(Descriptor(channel.writer), F_SETFL, O_NONBLOCK);
+}
+
+std::string TakeUntilClosed(const Channel &channel) {
+    std::string bytes;
+    struct pollfd readable = {Descriptor(channel.reader), POLLIN, 0};
+    while (poll(&readable, 1, -1) > 0) {
+        std::string more = TakeWaiting(channel);
+        if (more.empty())
+            break;
+        bytes += more;
+    }
+    return bytes;
+}
+
+PlatformHandle OpenOddHandle() {
+    return PlatformHandle(intptr_t(open("/", O_RDONLY | O_DIRECTORY)));
+}
+
+// Descriptor 1 stays the standard output; what it refers to changes.
+PlatformHandle SwapStandardOutput(PlatformHandle handle) {
+    int was = dup(STDOUT_FILENO);
+    dup2(Descriptor(handle), STDOUT_FILENO);
+    close(Descriptor(handle));
+    return PlatformHandle(intptr_t(was));
+}
+
+bool IsOpenHandle(PlatformHandle handle) {
+    return fcntl(Descriptor(handle), F_GETFD) != -1;
 }

@@ -41,3 +41,32 @@ void CloseChannel(Channel *channel) {
     CloseReader(channel);
     CloseWriter(channel);
 }
+
+void MakeWriterNonBlocking(const Channel &channel) {
+    DWORD mode = PIPE_NOWAIT;
+    SetNamedPipeHandleState(channel.writer, &mode, nullptr, nullptr);
+}
+
+std::string TakeUntilClosed(const Channel &channel) {
+    std::string bytes;
+    char chunk[4096];
+    DWORD got;
+    while (ReadFile(channel.reader, chunk, sizeof chunk, &got, nullptr))
+        bytes.append(chunk, got);
+    return bytes;
+}
+
+PlatformHandle OpenOddHandle() {
+    return CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+
+PlatformHandle SwapStandardOutput(PlatformHandle handle) {
+    HANDLE was = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, handle);
+    return was;
+}
+
+bool IsOpenHandle(PlatformHandle handle) {
+    DWORD flags;
+    return GetHandleInformation(handle, &flags);
+}

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include "../src/console/console.h"
 #include "channel.h"
+#include "oracle.h"
 
 TEST(MakeTextAttribute, AddsForegroundAndSixteenTimesBackground) {
     const struct {
@@ -100,8 +102,8 @@ TEST_F(Streams, FileOrPipeGetsWholeBlocksThenTheRestAtTheEnd) {
     EXPECT_EQ(StreamErrorNumber, 0u);
 }
 
-TEST_F(Streams, ConsoleGetsEveryPieceAtOnce) {
-    OpenOutputOn(STREAM_CONSOLE);
+TEST_F(Streams, ADeviceGetsEveryPieceAtOnce) {
+    OpenOutputOn(STREAM_DEVICE);
     const struct {
         std::string text;
         bool line;
@@ -123,6 +125,78 @@ TEST_F(Streams, ConsoleGetsEveryPieceAtOnce) {
         EXPECT_EQ(TakeWaiting(channel), piece.arrives);
         EXPECT_EQ(StandardOutput.held, 0u);
     }
+}
+
+TEST(WholeCharacters, NeverEndsInsideAUtf8Character) {
+    const std::string cut = "ab\xD0\x96\xE6\x96\x87\xF0\x9F\x93\x81"; // ab Ж 文 📁
+    const struct {
+        std::string text;
+        size_t limit, length;
+    } cases[] = {
+        {cut, 100, 11},
+        {cut, 11, 11},
+        {cut, 10, 7},
+        {cut, 9, 7},
+        {cut, 8, 7},
+        {cut, 7, 7},
+        {cut, 6, 4},
+        {cut, 5, 4},
+        {cut, 4, 4},
+        {cut, 3, 2},
+        {cut, 2, 2},
+        {cut, 0, 0},
+        // Not UTF-8: cut at the limit rather than never.
+        {std::string(10, '\x80'), 5, 5},
+        {"\xD0" + std::string(9, '\x96'), 5, 5},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(WholeCharacters(Text{c.text.data(), c.text.size()}, c.limit), c.length)
+            << c.limit;
+}
+
+// Through a pipe that takes nothing while it is full, with a reader behind:
+// pieces of many characters across the 128-byte blocks, and one longer than
+// any conversion with a character across that limit too. Every byte arrives,
+// each piece in the output encoding.
+TEST_F(Streams, EveryPieceArrivesWholeHoweverTheWritesFall) {
+    std::string longest(TEXT_CAPACITY - 1, 'l');
+    longest += "表 and more";
+    const std::string pieces[] = {
+        std::string(126, 'a') + "Жü文",
+        "Временные Müller 文件 表\\",
+        longest,
+        std::string(5000, 'z'),
+    };
+    for (StreamKind kind : {STREAM_OTHER, STREAM_DEVICE}) {
+        TearDown();
+        SetUp();
+        OpenOutputOn(kind);
+        MakeWriterNonBlocking(channel);
+        std::string arrived, sent;
+        std::thread reader([&] { arrived = TakeUntilClosed(channel); });
+        for (int round = 0; round < 8; round++)
+            for (const std::string &piece : pieces) {
+                WriteToOutput(Text{piece.data(), piece.size()});
+                FlushOutput();
+                sent += Redirected(piece);
+            }
+        WriteOutRemaining();
+        CloseWriter(&channel);
+        reader.join();
+        EXPECT_EQ(StreamErrorNumber, 0u) << kind;
+        EXPECT_EQ(arrived.size(), sent.size()) << kind;
+        EXPECT_TRUE(arrived == sent) << kind;
+    }
+}
+
+// An event or a directory: no stream, but no closing it either.
+TEST_F(Streams, AStandardOutputOfNoUseIsLeftOpen) {
+    PlatformHandle was = SwapStandardOutput(OpenOddHandle());
+    WriteToOutput(Text{"x", 1});
+    bool open = IsOpenHandle(GetStandardOutput());
+    SwapStandardOutput(was);
+    EXPECT_EQ(StreamErrorNumber, ERROR_OUTPUT_NOT_OPEN);
+    EXPECT_TRUE(open);
 }
 
 TEST_F(Streams, AFailedWriteIsRecordedAndItsBytesDropped) {

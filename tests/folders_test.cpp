@@ -84,6 +84,12 @@ TEST(WithTrailingDelimiter, EndsEveryPathInABackslash) {
         {"C:\\Windows", "C:\\Windows\\"},
         {"/home/me", "/home/me\\"},
         {"ab", "ab\\"},
+        // UTF-8 ending in characters of two, three and four bytes: none of
+        // their bytes is a backslash's, as the second byte of 表 is in 932.
+        {"C:\\Ж", "C:\\Ж\\"},
+        {"C:\\users\\表", "C:\\users\\表\\"},
+        {"C:\\📁", "C:\\📁\\"},
+        {"Ж", "Ж\\"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(Delimited(c.in), c.out) << c.in;

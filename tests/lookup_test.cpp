@@ -116,6 +116,26 @@ TEST(Lookup, ALongTemporaryPathIsPrintedWhole) {
     }
 }
 
+// Cyrillic (in code pages 1251 and 866), a letter that neither has and whose
+// best fit would name another folder, and CJK (in 932 and 936). Redirected,
+// the path comes in the output code page, with "?" for what it lacks.
+TEST(CodePages, APathComesOutInTheOutputCodePageWithoutBestFit) {
+    for (const char *name : {"Временные", "Müller", "文件", "Мой Müller 文件 表"}) {
+        Launch launch;
+        launch.words = {"temp"};
+        launch.environment = TempEnvironment(AbsolutePath(std::string("korvane-") + name));
+        std::string reported = ReportedTempPath(launch.environment);
+        EXPECT_NE(reported.find(name), std::string::npos) << "the platform should report it";
+        for (Sink sink : {SINK_FILE, SINK_PIPE}) {
+            launch.sink = sink;
+            Outcome outcome = RunKorvane(launch);
+            EXPECT_EQ(outcome.out, Printed(reported)) << name;
+            EXPECT_EQ(outcome.out.find("Muller"), std::string::npos) << name;
+            EXPECT_EQ(outcome.status, 0u) << name;
+        }
+    }
+}
+
 TEST(Lookup, ALongCommandLineIsSplitInFull) {
     std::vector<std::string> words(16000, "a");
     words.back() = "appdata";

@@ -1,5 +1,6 @@
 // Raw command lines: the program splits them by its own rules, which are not
 // the C runtime's (no backslash escapes, "" pairs skipped before a word).
+#include <windows.h>
 #include <gtest/gtest.h>
 #include "listing.h"
 #include "oracle.h"
@@ -45,6 +46,36 @@ TEST(RawCommandLine, IsSplitByTheProgramsOwnRules) {
             << "command line tail: " << c.tail;
         EXPECT_EQ(outcome.status, 0u) << c.tail;
     }
+}
+
+// The favourites moved, through the shell's own setting, to a folder whose
+// name ends in a character whose second byte in code page 932 is 0x5C, a
+// backslash's: the delimiter still follows it.
+TEST(CodePages, TheDelimiterFollowsADoubleByteCharacter) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User "
+                            L"Shell Folders",
+                            0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    wchar_t saved[MAX_PATH] = L"";
+    DWORD size = sizeof saved;
+    bool had = RegQueryValueExW(key, L"Favorites", nullptr, nullptr, (BYTE *)saved, &size) ==
+               ERROR_SUCCESS;
+    const std::wstring folder = Wide("C:\\korvane-表");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    RegSetValueExW(key, L"Favorites", 0, REG_EXPAND_SZ, (const BYTE *)folder.c_str(),
+                   DWORD(2 * (folder.size() + 1)));
+    std::string reported = ReportedPath("FAVORITES");
+    Outcome outcome = RunKorvane({{"favorites"}});
+    if (had)
+        RegSetValueExW(key, L"Favorites", 0, REG_EXPAND_SZ, (const BYTE *)saved, size);
+    else
+        RegDeleteValueW(key, L"Favorites");
+    RegCloseKey(key);
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(reported, Utf8(folder)) << "the platform should report the folder";
+    EXPECT_EQ(outcome.out, Redirected(Utf8(folder) + "\\"));
 }
 
 TEST(RawCommandLine, OnlyQuotePairsOrALoneQuoteMeanNoArguments) {

@@ -6,14 +6,20 @@
 #include <string>
 #include <vector>
 
-// The folder's path as the platform reports it, before any backslash is added.
+// The folder's path as the platform reports it, in UTF-8, before any
+// backslash is added.
 std::string ReportedPath(const std::string &keyword);
 
-// What the program prints for a path the platform reports.
+// A UTF-8 text in the bytes that the program writes to a file or a pipe, as
+// the platform encodes it: on Windows in the ANSI code page (a launched
+// program has no console), with "?" for what the code page lacks.
+std::string Redirected(const std::string &text);
+
+// What the program writes to a file or a pipe for a path the platform reports.
 inline std::string Printed(const std::string &reported) {
     if (reported.empty() || reported.back() == '\\')
-        return reported;
-    return reported + "\\";
+        return Redirected(reported);
+    return Redirected(reported + "\\");
 }
 
 // The environment under which the temporary directory is `path`, and an
@@ -21,6 +27,10 @@ inline std::string Printed(const std::string &reported) {
 std::vector<std::string> TempEnvironment(const std::string &path);
 std::string AbsolutePath(const std::string &name);
 std::string ReportedTempPath(const std::vector<std::string> &environment);
+
+// Windows only: UTF-8 to UTF-16 and back, by the platform's own conversions.
+std::wstring Wide(const std::string &utf8);
+std::string Utf8(const std::wstring &wide);
 
 // The platform's error numbers for a write to a full device and into a pipe
 // whose reader has gone.

@@ -42,6 +42,10 @@ std::string ReportedPath(const std::string &keyword) {
     return found == paths.end() ? "" : found->second;
 }
 
+std::string Redirected(const std::string &text) {
+    return text;
+}
+
 std::vector<std::string> TempEnvironment(const std::string &path) {
     return {"TMPDIR=" + path};
 }

@@ -12,6 +12,20 @@ std::vector<std::string> TestEnvironment() {
     return {};
 }
 
+std::wstring Wide(const std::string &utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0],
+                                           int(wide.size()))));
+    return wide;
+}
+
+std::string Utf8(const std::wstring &wide) {
+    std::string utf8(3 * wide.size(), '\0');
+    utf8.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0],
+                                           int(utf8.size()), nullptr, nullptr)));
+    return utf8;
+}
+
 std::string ReportedPath(const std::string &keyword) {
     static const std::map<std::string, int> ids = {
         {"DESKTOP", CSIDL_DESKTOP},
@@ -58,9 +72,9 @@ std::string ReportedPath(const std::string &keyword) {
         {"SYSTEM", CSIDL_SYSTEM},
         {"WINDOWS", CSIDL_WINDOWS},
     };
-    char path[32768] = "";
+    wchar_t path[32768] = L"";
     if (keyword == "TEMP")
-        return std::string(path, GetTempPathA(sizeof path, path));
+        return Utf8(std::wstring(path, GetTempPathW(32768, path)));
     auto found = ids.find(keyword);
     if (found == ids.end()) {
         ADD_FAILURE() << "no such keyword: " << keyword;
@@ -69,25 +83,35 @@ std::string ReportedPath(const std::string &keyword) {
     LPITEMIDLIST list = nullptr;
     if (SHGetSpecialFolderLocation(nullptr, found->second, &list) != S_OK)
         return "";
-    if (!SHGetPathFromIDListA(list, path))
-        path[0] = '\0';
+    if (!SHGetPathFromIDListW(list, path))
+        path[0] = L'\0';
     CoTaskMemFree(list);
-    return path;
+    return Utf8(path);
+}
+
+std::string Redirected(const std::string &text) {
+    std::wstring wide = Wide(text);
+    std::string bytes(4 * wide.size(), '\0');
+    bytes.resize(
+        size_t(WideCharToMultiByte(GetACP(), WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()),
+                                   &bytes[0], int(bytes.size()), "?", nullptr)));
+    return bytes;
 }
 
 // Asked in this process, with the variables set here for the moment.
 std::string ReportedTempPath(const std::vector<std::string> &environment) {
-    std::vector<std::pair<std::string, std::string>> saved;
+    std::vector<std::pair<std::wstring, std::wstring>> saved;
     for (const std::string &variable : environment) {
-        std::string name = variable.substr(0, variable.find('='));
-        char value[32768];
-        DWORD length = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
-        saved.push_back({name, std::string(value, length < sizeof value ? length : 0)});
-        SetEnvironmentVariableA(name.c_str(), variable.c_str() + name.size() + 1);
+        std::wstring text = Wide(variable);
+        std::wstring name = text.substr(0, text.find(L'='));
+        wchar_t value[32768];
+        DWORD length = GetEnvironmentVariableW(name.c_str(), value, 32768);
+        saved.push_back({name, std::wstring(value, length < 32768 ? length : 0)});
+        SetEnvironmentVariableW(name.c_str(), text.c_str() + name.size() + 1);
     }
     std::string path = ReportedPath("TEMP");
     for (const auto &variable : saved)
-        SetEnvironmentVariableA(variable.first.c_str(), variable.second.c_str());
+        SetEnvironmentVariableW(variable.first.c_str(), variable.second.c_str());
     return path;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
+#include "oracle.h"
 #include "process.h"
 
 // The build tree's path as Wine shows it: Z: is the Unix root.
@@ -25,21 +26,24 @@ static std::string ReadWhole(HANDLE handle) {
     return bytes;
 }
 
-// The current environment with the launch's variables put over it.
-static std::string EnvironmentBlock(const std::vector<std::string> &changes) {
-    std::map<std::string, std::string> variables;
-    char *strings = GetEnvironmentStringsA();
-    for (char *entry = strings; *entry; entry += strlen(entry) + 1) {
-        std::string text(entry);
-        variables[text.substr(0, text.find('=', 1))] = text;
+// The current environment with the launch's variables (UTF-8) put over it, in
+// UTF-16, so that a value may hold any character.
+static std::wstring EnvironmentBlock(const std::vector<std::string> &changes) {
+    std::map<std::wstring, std::wstring> variables;
+    wchar_t *strings = GetEnvironmentStringsW();
+    for (wchar_t *entry = strings; *entry; entry += wcslen(entry) + 1) {
+        std::wstring text(entry);
+        variables[text.substr(0, text.find(L'=', 1))] = text;
     }
-    FreeEnvironmentStringsA(strings);
-    for (const std::string &change : changes)
-        variables[change.substr(0, change.find('='))] = change;
-    std::string block;
+    FreeEnvironmentStringsW(strings);
+    for (const std::string &change : changes) {
+        std::wstring text = Wide(change);
+        variables[text.substr(0, text.find(L'='))] = text;
+    }
+    std::wstring block;
     for (const auto &variable : variables)
-        block += variable.second + '\0';
-    return block + '\0';
+        block += variable.second + L'\0';
+    return block + L'\0';
 }
 
 static std::string TemporaryFile() {
@@ -114,7 +118,7 @@ Outcome RunKorvane(const Launch &launch) {
     std::string command = "\"" + ProgramPath() + "\"";
     for (const std::string &word : launch.words)
         command += " " + word;
-    std::string environment = EnvironmentBlock(launch.environment);
+    std::wstring environment = EnvironmentBlock(launch.environment);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -122,8 +126,9 @@ Outcome RunKorvane(const Launch &launch) {
     startup.hStdOutput = out;
     startup.hStdError = out;
     PROCESS_INFORMATION process;
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                                  &environment[0], nullptr, &startup, &process);
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE,
+                                  DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, &environment[0],
+                                  nullptr, &startup, &process);
     DWORD error = GetLastError();
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);

@@ -3,15 +3,22 @@
 its colours, as a person would see it.
 
     terminal_test.py GREY PROGRAM [ARG...]
+    terminal_test.py --code-page CODEC EMULATOR... PROGRAM
 
 GREY is the SGR code the terminal shows for colour 7 (Wine maps it to the
 default, 39; the host build writes 37). Every wait is bounded, so a hung
 program fails the test.
+
+With --code-page, in a Wine prefix of a locale of its own whose console code
+page is CODEC, the temporary directory is moved to a folder named in three
+scripts: on screen the path shows exactly, and redirected in the console it
+comes in that code page, with "?" for what it lacks.
 """
 import os
 import re
 import subprocess
 import sys
+import tempfile
 import time
 
 SOCKET = "korvane-test-%d" % os.getpid()
@@ -59,24 +66,76 @@ def sgr(code):
     return "\x1b[" + code + "m"
 
 
+def without_colours(text):
+    return re.sub(r"\x1b\[[0-9;]*m", "", text)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
 def plain(program, args):
     return subprocess.run(program + args, stdin=subprocess.DEVNULL, capture_output=True,
                           check=True).stdout.decode("latin-1")
 
 
+def check_non_ascii_paths(program, codec):
+    emulator, exe = program[:-1], program[-1]
+    quoted = " ".join("'%s'" % word for word in program)
+    folder = "C:\\korvane-Временные Müller 文件"
+    path = folder + "\\"
+    saved = os.path.join(tempfile.mkdtemp(), "environment.reg")
+    out = os.path.join(os.path.dirname(saved), "out.txt")
+    reg = lambda *args: subprocess.run(emulator + ["reg"] + list(args), capture_output=True)
+    reg("export", "HKCU\\Environment", windows_path(saved))
+    try:
+        for name in ("TMP", "TEMP"):
+            reg("add", "HKCU\\Environment", "/v", name, "/d", folder, "/f")
+        start("paths", "%s temp; printf MID-MARK; %s temp > '%s'; printf END-MARK; sleep 60"
+              % (quoted, quoted, out))
+        text = without_colours(wait_for("END-MARK"))
+        check(path + "MID-MARK" in text, "on screen: " + path)
+        written = open(out, "rb").read()
+        check(written == path.encode(codec, "replace"),
+              "redirected in the console: %r in %s, ? for what it lacks" % (written, codec))
+        start("listing-paths", "%s; printf EXITED-MARK; sleep 60" % quoted)
+        text = without_colours(wait_for("TEMP" + sgr(BROWN) + " => "))
+        time.sleep(0.5)
+        text = without_colours(screen())
+        check("TEMP => " + path in text, "the listing's TEMP row on screen: " + path)
+        tmux("send-keys", "-t", session, "Enter")
+        wait_for("EXITED-MARK", 30)
+    finally:
+        reg("import", windows_path(saved))
+
+
 def main():
+    if sys.argv[1] == "--code-page":
+        check_non_ascii_paths(sys.argv[3:], sys.argv[2])
+        print("%d checks failed" % len(failures))
+        return 1 if failures else 0
     grey, program = sys.argv[1], sys.argv[2:]
     quoted = " ".join("'%s'" % word for word in program)
     appdata = plain(program, ["appdata"])
     rows = [line.split(" => ", 1) for line in plain(program, []).split("\r\n")[3:-1]]
 
-    start("lookup", "printf 'BEFORE-%%s\\n' TEXT; %s appdata; printf AFTER-MARK; sleep 60" % quoted)
+    # A Windows program runs in cmd, as from a batch file: what comes after it
+    # must not take its colours.
+    after = "printf AFTER-MARK"
+    lookup = "%s appdata; %s" % (quoted, after)
+    if len(program) > 1:
+        lookup = "%s cmd /c '%s appdata & echo AFTER-MARK'" % (
+            " ".join(program[:-1]), windows_path(program[-1]))
+    start("lookup", "printf 'BEFORE-%%s\\n' TEXT; %s; sleep 60" % lookup)
     text = wait_for("AFTER-MARK")
     check("BEFORE-TEXT" not in text, "lookup mode clears what the terminal showed before")
     line = next((l for l in text.splitlines() if "AFTER-MARK" in l), "")
-    check(re.search(re.escape(sgr(LIGHT_GREEN) + appdata) + r"(\x1b\[[0-9;]*m)*AFTER-MARK",
-                    line) is not None,
+    found = re.search(re.escape(sgr(LIGHT_GREEN) + appdata) + r"((\x1b\[[0-9;]*m)*)AFTER-MARK", line)
+    check(found is not None,
           "lookup mode: the path alone, light green, and the terminal's next text on its line")
+    escapes = re.findall(r"\x1b\[([0-9;]*)m", found.group(1) if found else "")
+    check(bool(escapes) and escapes[-1] in ("0", "39", ""),
+          "the text after a lookup is in the terminal's own colour: %r" % escapes)
 
     start("listing", "printf 'BEFORE-%%s\\n' TEXT; %s; printf EXITED-MARK; sleep 60" % quoted)
     text = wait_for("TEMP" + sgr(BROWN) + " => ")

@@ -1,6 +1,7 @@
 // Coloured pieces of text over a small buffered stream of our own, so that
 // every piece reaches a console before the next colour change, while a file
-// or a pipe gets 128-byte blocks.
+// or a pipe gets 128-byte blocks. Each piece is converted whole from UTF-8,
+// before any block is cut, so that no character is ever split.
 #include "platform.h"
 
 PlatformHandle ConsoleHandle;
@@ -20,37 +21,64 @@ static void RecordStreamError(uint32_t number) {
         StreamErrorNumber = number;
 }
 
+// A standard handle of no use here stays open all the same: it is not ours.
 static bool OpenOutput() {
     if (StandardOutput.open)
         return true;
     PlatformHandle handle = GetStandardOutput();
     FileKind kind = IsValidHandle(handle) ? QueryFileKind(handle) : FILE_KIND_UNKNOWN;
     if (kind == FILE_KIND_UNKNOWN) {
-        if (IsValidHandle(handle))
-            CloseStandardHandle(handle);
         RecordStreamError(ERROR_OUTPUT_NOT_OPEN);
         return false;
     }
     StandardOutput.handle = handle;
-    StandardOutput.kind = kind == FILE_KIND_CHARACTER ? STREAM_CONSOLE : STREAM_OTHER;
+    StandardOutput.kind = kind == FILE_KIND_CONSOLE     ? STREAM_CONSOLE
+                          : kind == FILE_KIND_CHARACTER ? STREAM_DEVICE
+                                                        : STREAM_OTHER;
     StandardOutput.held = 0;
     StandardOutput.open = true;
     return true;
+}
+
+uint32_t WriteAllBytes(PlatformHandle handle, const char *bytes, size_t count) {
+    while (count > 0) {
+        size_t written = 0;
+        uint32_t error = WriteSomeBytes(handle, bytes, count, &written);
+        if (error != 0)
+            return error;
+        bytes += written;
+        count -= written;
+    }
+    return 0;
 }
 
 // The bytes are gone once handed over, written or not.
 static void WriteHeld() {
     if (StandardOutput.held == 0)
         return;
-    uint32_t error = WriteBytes(StandardOutput.handle, StandardOutput.buffer, StandardOutput.held);
+    uint32_t error =
+        WriteAllBytes(StandardOutput.handle, StandardOutput.buffer, StandardOutput.held);
     StandardOutput.held = 0;
     if (error != 0)
         RecordStreamError(error);
 }
 
-void WriteToOutput(Text text) {
-    if (!OpenOutput())
-        return;
+static bool IsContinuationByte(char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+size_t WholeCharacters(Text text, size_t limit) {
+    if (text.length <= limit)
+        return text.length;
+    size_t length = limit;
+    // A character takes four bytes at most; past that the text is no UTF-8
+    // and is cut where it must be.
+    while (length > 0 && limit - length < 3 && IsContinuationByte(text.bytes[length]))
+        length--;
+    return length > 0 && !IsContinuationByte(text.bytes[length]) ? length : limit;
+}
+
+static void HoldBytes(Text text) {
     while (text.length > 0) {
         size_t room = STREAM_BUFFER_SIZE - StandardOutput.held;
         size_t taken = text.length < room ? text.length : room;
@@ -63,8 +91,25 @@ void WriteToOutput(Text text) {
     }
 }
 
+void WriteToOutput(Text text) {
+    if (!OpenOutput())
+        return;
+    while (text.length > 0) {
+        Text piece = {text.bytes, WholeCharacters(text, TEXT_CAPACITY)};
+        text.bytes += piece.length;
+        text.length -= piece.length;
+        if (StandardOutput.kind != STREAM_CONSOLE) {
+            HoldBytes(EncodeForOutput(piece));
+            continue;
+        }
+        uint32_t error = WriteToConsole(StandardOutput.handle, piece);
+        if (error != 0)
+            RecordStreamError(error);
+    }
+}
+
 void FlushOutput() {
-    if (StandardOutput.open && StandardOutput.kind == STREAM_CONSOLE)
+    if (StandardOutput.open && StandardOutput.kind != STREAM_OTHER)
         WriteHeld();
 }
 
@@ -169,6 +214,7 @@ __attribute__((noinline)) void CheckStreamError() {
     WriteOutRemaining();
     char report[REPORT_LENGTH];
     FormatStreamReport(StreamErrorNumber, place, report);
-    WriteBytes(GetStandardOutput(), report, REPORT_LENGTH);
+    WriteAllBytes(GetStandardOutput(), report, REPORT_LENGTH);
+    RestoreTextAttribute();
     ExitProgram(ExitStatusFor(StreamErrorNumber));
 }

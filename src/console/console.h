@@ -14,6 +14,9 @@ extern PlatformHandle ConsoleHandle;
 PlatformHandle GetStandardOutput();
 TextAttribute MakeTextAttribute(uint8_t foreground, uint8_t background);
 void SetTextAttribute(PlatformHandle handle, TextAttribute attribute);
+// The colours the console had when the program started, put back at its end.
+void KeepTextAttribute(PlatformHandle handle);
+void RestoreTextAttribute();
 void ClearScreen();
 void MoveCursor(int16_t x, int16_t y);
 
@@ -22,7 +25,9 @@ void WriteLineColored(Text text, uint8_t foreground, uint8_t background, Platfor
 
 const size_t STREAM_BUFFER_SIZE = 128;
 
-enum StreamKind { STREAM_CONSOLE, STREAM_OTHER };
+// A console and any other character device get each piece at once, a file or
+// a pipe 128-byte blocks.
+enum StreamKind { STREAM_CONSOLE, STREAM_DEVICE, STREAM_OTHER };
 
 struct OutputStream {
     PlatformHandle handle;
@@ -48,6 +53,9 @@ extern uint32_t StreamErrorNumber;
 const uint32_t ERROR_OUTPUT_NOT_OPEN = 105;
 const uint32_t ERROR_INPUT_NOT_OPEN = 104;
 
+// The length of the longest start of the text, at most limit bytes, that
+// ends with a whole UTF-8 character.
+size_t WholeCharacters(Text text, size_t limit);
 void WriteToOutput(Text text);
 void FlushOutput();
 void WriteLineEnd();

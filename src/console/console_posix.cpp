@@ -1,8 +1,10 @@
 // The host build's console: descriptors 0 and 1, and on a terminal the
-// console colours as SGR escapes. Uses: ESC[<fg>;<bg>m, ESC[H, ESC[2J,
-// ESC[3J, ESC[<row>;<col>H.
+// console colours as SGR escapes. Text is UTF-8 everywhere, so nothing is
+// converted. Uses: ESC[<fg>;<bg>m, ESC[0m, ESC[H, ESC[2J, ESC[3J,
+// ESC[<row>;<col>H.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -36,21 +38,17 @@ FileKind QueryFileKind(PlatformHandle handle) {
     if (fstat(Descriptor(handle), &status) != 0)
         return FILE_KIND_UNKNOWN;
     if (S_ISCHR(status.st_mode))
-        return FILE_KIND_CHARACTER;
+        return isatty(Descriptor(handle)) ? FILE_KIND_CONSOLE : FILE_KIND_CHARACTER;
     if (S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))
         return FILE_KIND_OTHER;
     return FILE_KIND_UNKNOWN;
-}
-
-void CloseStandardHandle(PlatformHandle handle) {
-    close(Descriptor(handle));
 }
 
 // Escapes go straight out: on a terminal the stream holds nothing between
 // pieces, so they keep their place among the text.
 static void WriteToTerminal(PlatformHandle handle, const char *bytes, size_t count) {
     if (IsValidHandle(handle) && isatty(Descriptor(handle)))
-        WriteBytes(handle, bytes, count);
+        WriteAllBytes(handle, bytes, count);
 }
 
 // Console colour bits are blue 1, green 2, red 4; SGR's are red 1, green 2, blue 4.
@@ -67,6 +65,14 @@ void SetTextAttribute(PlatformHandle handle, TextAttribute attribute) {
     WriteToTerminal(handle, escape, size_t(length));
 }
 
+void KeepTextAttribute(PlatformHandle) {}
+
+// A terminal's own colours are what SGR 0 brings back.
+void RestoreTextAttribute() {
+    static const char reset[] = "\x1b[0m";
+    WriteToTerminal(ConsoleHandle, reset, sizeof reset - 1);
+}
+
 void ClearScreen() {
     static const char clear[] = "\x1b[2J\x1b[3J";
     WriteToTerminal(ConsoleHandle, clear, sizeof clear - 1);
@@ -79,22 +85,35 @@ void MoveCursor(int16_t x, int16_t y) {
     WriteToTerminal(ConsoleHandle, escape, size_t(length));
 }
 
+uint32_t WriteToConsole(PlatformHandle handle, Text text) {
+    return WriteAllBytes(handle, text.bytes, text.length);
+}
+
+Text EncodeForOutput(Text text) {
+    return text;
+}
+
 // A reader that has gone must show as a failed write, not kill the process.
-uint32_t WriteBytes(PlatformHandle handle, const char *bytes, size_t count) {
+// A descriptor left non-blocking by whoever started the program takes
+// nothing while the reader is behind: wait until it takes more.
+uint32_t WriteSomeBytes(PlatformHandle handle, const char *bytes, size_t count, size_t *written) {
     static bool sigpipeIgnored = false;
     if (!sigpipeIgnored) {
         signal(SIGPIPE, SIG_IGN);
         sigpipeIgnored = true;
     }
-    while (count > 0) {
-        ssize_t written = write(Descriptor(handle), bytes, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return written < 0 ? uint32_t(errno) : uint32_t(EIO);
-        bytes += written;
-        count -= size_t(written);
+    *written = 0;
+    ssize_t took = write(Descriptor(handle), bytes, count);
+    if (took < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        struct pollfd writable = {Descriptor(handle), POLLOUT, 0};
+        poll(&writable, 1, -1);
+        return 0;
     }
+    if (took < 0)
+        return errno == EINTR ? 0 : uint32_t(errno);
+    if (took == 0)
+        return EIO;
+    *written = size_t(took);
     return 0;
 }
 

@@ -1,12 +1,23 @@
-// The Windows console and the standard handles.
+// The Windows console and the standard handles. A console gets UTF-16, so
+// that every character shows whatever the code pages; a file or a pipe gets
+// the bytes that cmd's for /f and PowerShell decode it with.
 // Uses: GetStdHandle, SetConsoleTextAttribute, GetConsoleScreenBufferInfo,
 // FillConsoleOutputCharacterA, FillConsoleOutputAttribute,
-// SetConsoleCursorPosition, GetFileType, WriteFile, ReadFile, GetLastError,
-// CloseHandle, ExitProcess.
+// SetConsoleCursorPosition, GetConsoleMode, GetConsoleOutputCP, GetACP,
+// MultiByteToWideChar, WideCharToMultiByte, WriteConsoleW, GetFileType,
+// WriteFile, ReadFile, GetLastError, Sleep, ExitProcess.
 #include <windows.h>
 #include "platform.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+// A piece in UTF-16 takes no more units than it has bytes in UTF-8, and in
+// any code page no more than four bytes a unit (GB 18030).
+static wchar_t WidePiece[TEXT_CAPACITY];
+static char EncodedPiece[4 * TEXT_CAPACITY];
+
+static TextAttribute StartAttribute;
+static bool StartAttributeKept;
 
 PlatformHandle GetStandardOutput() {
     return GetStdHandle(STD_OUTPUT_HANDLE);
@@ -21,9 +32,10 @@ bool IsValidHandle(PlatformHandle handle) {
 }
 
 FileKind QueryFileKind(PlatformHandle handle) {
+    DWORD mode;
     switch (GetFileType(handle)) {
     case FILE_TYPE_CHAR:
-        return FILE_KIND_CHARACTER;
+        return GetConsoleMode(handle, &mode) ? FILE_KIND_CONSOLE : FILE_KIND_CHARACTER;
     case FILE_TYPE_UNKNOWN:
         return FILE_KIND_UNKNOWN;
     default:
@@ -31,12 +43,21 @@ FileKind QueryFileKind(PlatformHandle handle) {
     }
 }
 
-void CloseStandardHandle(PlatformHandle handle) {
-    CloseHandle(handle);
-}
-
 void SetTextAttribute(PlatformHandle handle, TextAttribute attribute) {
     SetConsoleTextAttribute(handle, attribute);
+}
+
+void KeepTextAttribute(PlatformHandle handle) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    StartAttributeKept = GetConsoleScreenBufferInfo(handle, &info);
+    if (StartAttributeKept)
+        StartAttribute = info.wAttributes;
+}
+
+// Otherwise the prompt and the rest of a batch file stay in the last colour.
+void RestoreTextAttribute() {
+    if (StartAttributeKept)
+        SetConsoleTextAttribute(ConsoleHandle, StartAttribute);
 }
 
 // The whole buffer, scroll-back included, takes the attribute in force.
@@ -57,9 +78,73 @@ void MoveCursor(int16_t x, int16_t y) {
     SetConsoleCursorPosition(ConsoleHandle, position);
 }
 
-uint32_t WriteBytes(PlatformHandle handle, const char *bytes, size_t count) {
-    DWORD written;
-    return WriteFile(handle, bytes, DWORD(count), &written, nullptr) ? 0 : GetLastError();
+static int ToWide(Text text) {
+    if (text.length == 0)
+        return 0;
+    return MultiByteToWideChar(CP_UTF8, 0, text.bytes, int(text.length), WidePiece,
+                               int(TEXT_CAPACITY));
+}
+
+uint32_t WriteToConsole(PlatformHandle handle, Text text) {
+    const wchar_t *units = WidePiece;
+    DWORD left = DWORD(ToWide(text));
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteConsoleW(handle, units, left, &written, nullptr))
+            return GetLastError();
+        if (written == 0)
+            return ERROR_WRITE_FAULT;
+        units += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// The code page that cmd and PowerShell decode a program's output with: the
+// console's, or the ANSI one for a process without a console.
+static UINT OutputCodePage() {
+    static UINT codePage = 0;
+    if (codePage == 0)
+        codePage = GetConsoleOutputCP();
+    if (codePage == 0)
+        codePage = GetACP();
+    return codePage;
+}
+
+static bool IsAscii(Text text) {
+    for (size_t i = 0; i < text.length; i++)
+        if ((unsigned char)text.bytes[i] >= 0x80)
+            return false;
+    return true;
+}
+
+// Never a best fit: "Müller" must not become "Muller", another folder that
+// anybody may create, while "M?ller" names none. Some code pages (UTF-7,
+// ISO 2022, GB 18030) take no flags, and have every character or none.
+Text EncodeForOutput(Text text) {
+    UINT codePage = OutputCodePage();
+    if (codePage == CP_UTF8 || IsAscii(text))
+        return text;
+    int units = ToWide(text);
+    int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, WidePiece, units, EncodedPiece,
+                                    sizeof EncodedPiece, "?", nullptr);
+    if (bytes == 0 && GetLastError() == ERROR_INVALID_FLAGS)
+        bytes = WideCharToMultiByte(codePage, 0, WidePiece, units, EncodedPiece,
+                                    sizeof EncodedPiece, nullptr, nullptr);
+    return Text{EncodedPiece, bytes > 0 ? size_t(bytes) : 0};
+}
+
+// A pipe in no-wait mode takes nothing while it is full: wait a moment, as a
+// blocking pipe would.
+uint32_t WriteSomeBytes(PlatformHandle handle, const char *bytes, size_t count, size_t *written) {
+    DWORD took = 0;
+    *written = 0;
+    if (!WriteFile(handle, bytes, DWORD(count), &took, nullptr))
+        return GetLastError();
+    if (took == 0)
+        Sleep(1);
+    *written = took;
+    return 0;
 }
 
 // A pipe whose writer has gone answers ERROR_BROKEN_PIPE: that is its end.

@@ -19,9 +19,9 @@ struct FolderKeyword {
 const size_t FOLDER_KEYWORD_COUNT = 44;
 extern const FolderKeyword FolderKeywordTable[FOLDER_KEYWORD_COUNT];
 
-// Large enough for any path the platform can report (32,767 bytes at most)
-// plus the ":\" that the delimiter rule may add.
-const size_t PATH_CAPACITY = 32770;
+// Large enough for any path the platform can report, in UTF-8, plus the ":\"
+// that the delimiter rule may add.
+const size_t PATH_CAPACITY = TEXT_CAPACITY;
 
 struct PathText {
     char bytes[PATH_CAPACITY];

@@ -1,9 +1,30 @@
-// Folder paths from the Windows shell and the temporary-path query.
-// Uses: SHGetMalloc, SHGetSpecialFolderLocation, SHGetPathFromIDListA,
-// IMalloc::Free and Release, GetTempPathA.
+// Folder paths from the Windows shell and the temporary-path query, asked in
+// UTF-16 and kept in UTF-8. The ANSI calls lose every character that their
+// code page lacks, or put a look-alike in its place, which names another
+// folder. Uses: SHGetMalloc, SHGetSpecialFolderLocation, SHGetPathFromIDListW,
+// IMalloc::Free and Release, GetTempPathW, WideCharToMultiByte.
 #include <windows.h>
 #include <shlobj.h>
 #include "folders.h"
+
+const DWORD LONGEST_PATH = 32767;
+static wchar_t WidePath[LONGEST_PATH + 1];
+
+// Three bytes at most for each unit, so any path fits.
+static void KeepAsUtf8(DWORD length, PathText *path) {
+    int bytes = 0;
+    if (length > 0)
+        bytes = WideCharToMultiByte(CP_UTF8, 0, WidePath, int(length), path->bytes,
+                                    int(PATH_CAPACITY - 3), nullptr, nullptr);
+    path->length = bytes > 0 ? size_t(bytes) : 0;
+}
+
+static DWORD WideLength(DWORD limit) {
+    DWORD length = 0;
+    while (length < limit && WidePath[length] != 0)
+        length++;
+    return length;
+}
 
 void GetShellFolderPath(FolderId id, PathText *path) {
     path->length = 0;
@@ -12,26 +33,26 @@ void GetShellFolderPath(FolderId id, PathText *path) {
         return;
     LPITEMIDLIST list = nullptr;
     if (SHGetSpecialFolderLocation(nullptr, id, &list) == S_OK) {
-        path->bytes[0] = '\0';
-        if (!SHGetPathFromIDListA(list, path->bytes))
-            path->bytes[0] = '\0';
+        WidePath[0] = 0;
+        if (!SHGetPathFromIDListW(list, WidePath))
+            WidePath[0] = 0;
         allocator->Free(list);
-        path->length = strnlen(path->bytes, MAX_PATH + 1);
+        KeepAsUtf8(WideLength(MAX_PATH), path);
     }
     allocator->Release();
 }
 
-// GetTempPathA reports the size it needs, terminator included, when the
+// GetTempPathW reports the size it needs, terminator included, when the
 // buffer is too small; the path can change between the two calls, so the
 // second answer is checked as strictly as the first.
 void GetTempFolderPath(PathText *path) {
     const DWORD first = MAX_PATH - 1;
-    DWORD length = GetTempPathA(first, path->bytes);
+    DWORD length = GetTempPathW(first, WidePath);
     if (length > first) {
         DWORD size = length;
-        length = size < PATH_CAPACITY - 2 ? GetTempPathA(size, path->bytes) : 0;
+        length = size <= LONGEST_PATH + 1 ? GetTempPathW(size, WidePath) : 0;
         if (length >= size)
             length = 0;
     }
-    path->length = length;
+    KeepAsUtf8(length, path);
 }

@@ -63,6 +63,7 @@ static bool HasArguments(ArgumentWalk arguments) {
 
 int main(int argc, char **argv) {
     ConsoleHandle = GetStandardOutput();
+    KeepTextAttribute(ConsoleHandle);
     SetTextAttribute(ConsoleHandle, MakeTextAttribute(BLUE, BLACK));
     ClearScreen();
     SetTextAttribute(ConsoleHandle, MakeTextAttribute(DARK_GREY, BLACK));
@@ -77,5 +78,6 @@ int main(int argc, char **argv) {
     // The last bytes of a file or a pipe go out only now, and may fail too.
     WriteOutRemaining();
     CheckStreamError();
+    RestoreTextAttribute();
     return 0;
 }

@@ -33,11 +33,18 @@ bool IsValidHandle(PlatformHandle handle) {
 FileKind QueryFileKind(PlatformHandle) {
     return FILE_KIND_OTHER;
 }
-void CloseStandardHandle(PlatformHandle) {}
-uint32_t WriteBytes(PlatformHandle, const char *, size_t) {
+uint32_t WriteSomeBytes(PlatformHandle, const char *, size_t count, size_t *written) {
+    *written = count;
     return 0;
 }
+uint32_t WriteToConsole(PlatformHandle, Text) {
+    return 0;
+}
+Text EncodeForOutput(Text text) {
+    return text;
+}
 void SetTextAttribute(PlatformHandle, TextAttribute) {}
+void RestoreTextAttribute() {}
 uint32_t CodePlace(const void *) {
     return 0;
 }
