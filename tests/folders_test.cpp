@@ -34,6 +34,9 @@ TEST(KeywordToFolderId, MatchesWholeKeywordsInAnyLetterCase) {
         {"desktopdirectoryx", NO_FOLDER_ID},
         {"program_files_common", 43},
         {"Local_AppData", 28},
+        {"common_desktopdirectory", 25},
+        {"common_desktopdirectoryx", NO_FOLDER_ID},
+        {"Downloads", FIRST_KNOWN_FOLDER_ID},
         {std::string("temp\0", 5), NO_FOLDER_ID},
         {"t\xc5mp", NO_FOLDER_ID},
         {std::string(40000, 'a'), NO_FOLDER_ID},
@@ -50,14 +53,18 @@ TEST(KeywordToFolderId, TableIsOneToOneAndReachableFromLowerCase) {
     for (const FolderKeyword &row : FolderKeywordTable) {
         keywords.insert(row.keyword);
         ids.insert(row.id);
-        EXPECT_TRUE((row.id >= 0 && row.id <= 61) || row.id == TEMP_FOLDER_ID) << row.keyword;
+        bool known = row.id >= FIRST_KNOWN_FOLDER_ID && row.id < FIRST_KNOWN_FOLDER_ID + 11;
+        EXPECT_TRUE((row.id >= 0 && row.id <= 61) || row.id == TEMP_FOLDER_ID || known)
+            << row.keyword;
+        EXPECT_EQ(KnownFolderGuid(row.id) == &row.known, known) << row.keyword;
+        EXPECT_EQ(row.known.data1 != 0, known) << row.keyword;
         std::string lower = row.keyword;
         for (char &c : lower)
             c = char(tolower(c));
         EXPECT_EQ(KeywordToFolderId(Txt(lower)), row.id) << lower;
     }
-    EXPECT_EQ(keywords.size(), 44u);
-    EXPECT_EQ(ids.size(), 44u);
+    EXPECT_EQ(keywords.size(), 67u);
+    EXPECT_EQ(ids.size(), 67u);
 }
 
 static std::string Delimited(const std::string &in) {

@@ -2,6 +2,7 @@
 // the C runtime's (no backslash escapes, "" pairs skipped before a word).
 #include <windows.h>
 #include <gtest/gtest.h>
+#include "../src/folders/folders.h"
 #include "listing.h"
 #include "oracle.h"
 #include "process.h"
@@ -76,6 +77,27 @@ TEST(CodePages, TheDelimiterFollowsADoubleByteCharacter) {
     RemoveDirectoryW(folder.c_str());
     EXPECT_EQ(reported, Utf8(folder)) << "the platform should report the folder";
     EXPECT_EQ(outcome.out, Redirected(Utf8(folder) + "\\"));
+}
+
+// Before Vista shell32 has no SHGetKnownFolderPath: looked up in a library
+// without it, or in none, the known folders have no path; in shell32 they
+// have the platform's.
+TEST(KnownFolders, HaveNoPathWhereTheQueryIsMissing) {
+    static PathText path;
+    size_t known = 0;
+    for (const FolderKeyword &row : FolderKeywordTable) {
+        if (KnownFolderGuid(row.id) == nullptr)
+            continue;
+        known++;
+        for (const char *library : {"kernel32.dll", "user32.dll", ""}) {
+            path.length = 1;
+            GetKnownFolderPathFrom(*library ? GetModuleHandleA(library) : nullptr, row.id, &path);
+            EXPECT_EQ(path.length, 0u) << row.keyword << " from " << library;
+        }
+        GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), row.id, &path);
+        EXPECT_EQ(std::string(path.bytes, path.length), ReportedPath(row.keyword)) << row.keyword;
+    }
+    EXPECT_EQ(known, 11u);
 }
 
 TEST(RawCommandLine, OnlyQuotePairsOrALoneQuoteMeanNoArguments) {

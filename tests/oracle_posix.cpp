@@ -11,6 +11,7 @@ std::vector<std::string> TestEnvironment() {
             "XDG_DATA_HOME=/home/tester/data",
             "XDG_DESKTOP_DIR=/home/tester/On the desk",
             "XDG_MUSIC_DIR=relative/music", // not absolute, so not taken
+            "XDG_CACHE_HOME=/home/tester/cache",
             "TMPDIR=/var/tmp/tester"};
 }
 
@@ -37,6 +38,16 @@ std::string ReportedPath(const std::string &keyword) {
         {"PROGRAM_FILES", "/opt"},
         {"PROGRAM_FILES_COMMON", "/usr/lib"},
         {"RESOURCES", "/usr/share/themes"},
+        {"PROFILE", "/home/tester"},
+        {"MYMUSIC", "/home/tester/Music"},
+        {"MYPICTURES", "/home/tester/Pictures"},
+        {"MYVIDEO", "/home/tester/Videos"},
+        {"DOWNLOADS", "/home/tester/Downloads"},
+        {"PUBLIC", "/home/tester/Public"},
+        {"INTERNET_CACHE", "/home/tester/cache"},
+        {"COMMON_STARTUP", "/etc/xdg/autostart"},
+        {"COMMON_STARTMENU", "/usr/share/applications"},
+        {"COMMON_PROGRAMS", "/usr/share/applications"},
     };
     auto found = paths.find(keyword);
     return found == paths.end() ? "" : found->second;

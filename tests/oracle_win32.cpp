@@ -1,8 +1,11 @@
 // Asks the shell, with the ids under the platform's own names, so that a wrong
 // id in the program's table or a lost byte shows. (SHGetFolderPathA is no
 // oracle: it spells some folders in another letter case.)
+// Known folders came with Vista.
+#define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
+#include <knownfolders.h>
 #include <gtest/gtest.h>
 #include <map>
 #include "oracle.h"
@@ -71,10 +74,44 @@ std::string ReportedPath(const std::string &keyword) {
         {"RESOURCES_LOCALIZED", CSIDL_RESOURCES_LOCALIZED},
         {"SYSTEM", CSIDL_SYSTEM},
         {"WINDOWS", CSIDL_WINDOWS},
+        {"PROFILE", CSIDL_PROFILE},
+        {"MYMUSIC", CSIDL_MYMUSIC},
+        {"MYVIDEO", CSIDL_MYVIDEO},
+        {"MYPICTURES", CSIDL_MYPICTURES},
+        {"COMMON_STARTMENU", CSIDL_COMMON_STARTMENU},
+        {"COMMON_PROGRAMS", CSIDL_COMMON_PROGRAMS},
+        {"COMMON_STARTUP", CSIDL_COMMON_STARTUP},
+        {"COMMON_DESKTOPDIRECTORY", CSIDL_COMMON_DESKTOPDIRECTORY},
+        {"INTERNET_CACHE", CSIDL_INTERNET_CACHE},
+        {"SYSTEMX86", CSIDL_SYSTEMX86},
+        {"PROGRAM_FILESX86", CSIDL_PROGRAM_FILESX86},
+        {"PROGRAM_FILES_COMMONX86", CSIDL_PROGRAM_FILES_COMMONX86},
+    };
+    static const std::map<std::string, const KNOWNFOLDERID *> known = {
+        {"DOWNLOADS", &FOLDERID_Downloads},
+        {"PUBLIC_DOWNLOADS", &FOLDERID_PublicDownloads},
+        {"SAVED_GAMES", &FOLDERID_SavedGames},
+        {"LINKS", &FOLDERID_Links},
+        {"CONTACTS", &FOLDERID_Contacts},
+        {"SEARCHES", &FOLDERID_SavedSearches},
+        {"LOCAL_APPDATA_LOW", &FOLDERID_LocalAppDataLow},
+        {"PUBLIC", &FOLDERID_Public},
+        {"ONEDRIVE", &FOLDERID_SkyDrive},
+        {"SCREENSHOTS", &FOLDERID_Screenshots},
+        {"USER_PROGRAM_FILES", &FOLDERID_UserProgramFiles},
     };
     wchar_t path[32768] = L"";
     if (keyword == "TEMP")
         return Utf8(std::wstring(path, GetTempPathW(32768, path)));
+    auto knownFolder = known.find(keyword);
+    if (knownFolder != known.end()) {
+        wchar_t *found = nullptr;
+        std::string reported;
+        if (SHGetKnownFolderPath(*knownFolder->second, 0, nullptr, &found) == S_OK)
+            reported = Utf8(found);
+        CoTaskMemFree(found);
+        return reported;
+    }
     auto found = ids.find(keyword);
     if (found == ids.end()) {
         ADD_FAILURE() << "no such keyword: " << keyword;

@@ -2,54 +2,99 @@
 #include "folders.h"
 
 const FolderKeyword FolderKeywordTable[FOLDER_KEYWORD_COUNT] = {
-    {"DESKTOP", 0},
-    {"INTERNET", 1},
-    {"PROGRAMS", 2},
-    {"CONTROLS", 3},
-    {"PRINTERS", 4},
-    {"PERSONAL", 5},
-    {"FAVORITES", 6},
-    {"STARTUP", 7},
-    {"RECENT", 8},
-    {"SENDTO", 9},
-    {"BITBUCKET", 10},
-    {"STARTMENU", 11},
-    {"DESKTOPDIRECTORY", 16},
-    {"DRIVES", 17},
-    {"NETWORK", 18},
-    {"NETHOOD", 19},
-    {"FONTS", 20},
-    {"TEMPLATES", 21},
-    {"APPDATA", 26},
-    {"PRINTHOOD", 27},
-    {"ALTSTARTUP", 29},
-    {"COMMON_ALTSTARTUP", 30},
-    {"COMMON_FAVORITES", 31},
-    {"COOKIES", 33},
-    {"HISTORY", 34},
-    {"ADMINTOOLS", 48},
-    {"CDBURN_AREA", 59},
-    {"COMMON_ADMINTOOLS", 47},
-    {"COMMON_APPDATA", 35},
-    {"COMMON_DOCUMENTS", 46},
-    {"COMMON_TEMPLATES", 45},
-    {"COMMON_MUSIC", 53},
-    {"COMMON_PICTURES", 54},
-    {"COMMON_VIDEO", 55},
-    {"COMPUTERSNEARME", 61},
-    {"CONNECTIONS", 49},
-    {"LOCAL_APPDATA", 28},
-    {"PROGRAM_FILES", 38},
-    {"PROGRAM_FILES_COMMON", 43},
-    {"RESOURCES", 56},
-    {"RESOURCES_LOCALIZED", 57},
-    {"SYSTEM", 37},
-    {"WINDOWS", 36},
-    {"TEMP", TEMP_FOLDER_ID},
+    {"DESKTOP", 0, {}},
+    {"INTERNET", 1, {}},
+    {"PROGRAMS", 2, {}},
+    {"CONTROLS", 3, {}},
+    {"PRINTERS", 4, {}},
+    {"PERSONAL", 5, {}},
+    {"FAVORITES", 6, {}},
+    {"STARTUP", 7, {}},
+    {"RECENT", 8, {}},
+    {"SENDTO", 9, {}},
+    {"BITBUCKET", 10, {}},
+    {"STARTMENU", 11, {}},
+    {"DESKTOPDIRECTORY", 16, {}},
+    {"DRIVES", 17, {}},
+    {"NETWORK", 18, {}},
+    {"NETHOOD", 19, {}},
+    {"FONTS", 20, {}},
+    {"TEMPLATES", 21, {}},
+    {"APPDATA", 26, {}},
+    {"PRINTHOOD", 27, {}},
+    {"ALTSTARTUP", 29, {}},
+    {"COMMON_ALTSTARTUP", 30, {}},
+    {"COMMON_FAVORITES", 31, {}},
+    {"COOKIES", 33, {}},
+    {"HISTORY", 34, {}},
+    {"ADMINTOOLS", 48, {}},
+    {"CDBURN_AREA", 59, {}},
+    {"COMMON_ADMINTOOLS", 47, {}},
+    {"COMMON_APPDATA", 35, {}},
+    {"COMMON_DOCUMENTS", 46, {}},
+    {"COMMON_TEMPLATES", 45, {}},
+    {"COMMON_MUSIC", 53, {}},
+    {"COMMON_PICTURES", 54, {}},
+    {"COMMON_VIDEO", 55, {}},
+    {"COMPUTERSNEARME", 61, {}},
+    {"CONNECTIONS", 49, {}},
+    {"LOCAL_APPDATA", 28, {}},
+    {"PROGRAM_FILES", 38, {}},
+    {"PROGRAM_FILES_COMMON", 43, {}},
+    {"RESOURCES", 56, {}},
+    {"RESOURCES_LOCALIZED", 57, {}},
+    {"SYSTEM", 37, {}},
+    {"WINDOWS", 36, {}},
+    {"TEMP", TEMP_FOLDER_ID, {}},
+    {"PROFILE", 40, {}},
+    {"MYMUSIC", 13, {}},
+    {"MYVIDEO", 14, {}},
+    {"MYPICTURES", 39, {}},
+    {"COMMON_STARTMENU", 22, {}},
+    {"COMMON_PROGRAMS", 23, {}},
+    {"COMMON_STARTUP", 24, {}},
+    {"COMMON_DESKTOPDIRECTORY", 25, {}},
+    {"INTERNET_CACHE", 32, {}},
+    {"SYSTEMX86", 41, {}},
+    {"PROGRAM_FILESX86", 42, {}},
+    {"PROGRAM_FILES_COMMONX86", 44, {}},
+    {"DOWNLOADS",
+     10000,
+     {0x374de290, 0x123f, 0x4565, {0x91, 0x64, 0x39, 0xc4, 0x92, 0x5e, 0x46, 0x7b}}},
+    {"PUBLIC_DOWNLOADS",
+     10001,
+     {0x3d644c9b, 0x1fb8, 0x4f30, {0x9b, 0x45, 0xf6, 0x70, 0x23, 0x5f, 0x79, 0xc0}}},
+    {"SAVED_GAMES",
+     10002,
+     {0x4c5c32ff, 0xbb9d, 0x43b0, {0xb5, 0xb4, 0x2d, 0x72, 0xe5, 0x4e, 0xaa, 0xa4}}},
+    {"LINKS",
+     10003,
+     {0xbfb9d5e0, 0xc6a9, 0x404c, {0xb2, 0xb2, 0xae, 0x6d, 0xb6, 0xaf, 0x49, 0x68}}},
+    {"CONTACTS",
+     10004,
+     {0x56784854, 0xc6cb, 0x462b, {0x81, 0x69, 0x88, 0xe3, 0x50, 0xac, 0xb8, 0x82}}},
+    {"SEARCHES",
+     10005,
+     {0x7d1d3a04, 0xdebb, 0x4115, {0x95, 0xcf, 0x2f, 0x29, 0xda, 0x29, 0x20, 0xda}}},
+    {"LOCAL_APPDATA_LOW",
+     10006,
+     {0xa520a1a4, 0x1780, 0x4ff6, {0xbd, 0x18, 0x16, 0x73, 0x43, 0xc5, 0xaf, 0x16}}},
+    {"PUBLIC",
+     10007,
+     {0xdfdf76a2, 0xc82a, 0x4d63, {0x90, 0x6a, 0x56, 0x44, 0xac, 0x45, 0x73, 0x85}}},
+    {"ONEDRIVE",
+     10008,
+     {0xa52bba46, 0xe9e1, 0x435f, {0xb3, 0xd9, 0x28, 0xda, 0xa6, 0x48, 0xc0, 0xf6}}},
+    {"SCREENSHOTS",
+     10009,
+     {0xb7bede81, 0xdf94, 0x4682, {0xa7, 0xd8, 0x57, 0xa5, 0x26, 0x20, 0xb8, 0x6f}}},
+    {"USER_PROGRAM_FILES",
+     10010,
+     {0x5cd7aee2, 0x2219, 0x4a67, {0xb8, 0x5d, 0x6c, 0x9c, 0xe1, 0x56, 0x60, 0xcb}}},
 };
 
 // No keyword is longer than this, so a longer text cannot match one.
-static const size_t LONGEST_KEYWORD = 20;
+static const size_t LONGEST_KEYWORD = 23;
 
 static char UpperCaseByte(char c) {
     return c >= 'a' && c <= 'z' ? char(c - 0x20) : c;
@@ -80,9 +125,20 @@ FolderId KeywordToFolderId(Text keyword) {
     return NO_FOLDER_ID;
 }
 
+const FolderGuid *KnownFolderGuid(FolderId id) {
+    if (id < FIRST_KNOWN_FOLDER_ID)
+        return nullptr;
+    for (const FolderKeyword &row : FolderKeywordTable)
+        if (row.id == id)
+            return &row.known;
+    return nullptr;
+}
+
 void GetFolderPath(FolderId id, PathText *path) {
     if (id == TEMP_FOLDER_ID)
         GetTempFolderPath(path);
+    else if (id >= FIRST_KNOWN_FOLDER_ID)
+        GetKnownFolderPath(id, path);
     else
         GetShellFolderPath(id, path);
 }

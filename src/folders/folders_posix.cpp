@@ -15,6 +15,13 @@ static const HostFolder HostFolders[] = {
     {0, "XDG_DESKTOP_DIR", "~/Desktop", ""},
     {16, "XDG_DESKTOP_DIR", "~/Desktop", ""},
     {5, "XDG_DOCUMENTS_DIR", "~/Documents", ""},
+    {40, "HOME", "", ""},
+    {10000, "XDG_DOWNLOAD_DIR", "~/Downloads", ""},
+    {10007, "XDG_PUBLICSHARE_DIR", "~/Public", ""},
+    {13, "XDG_MUSIC_DIR", "~/Music", ""},
+    {39, "XDG_PICTURES_DIR", "~/Pictures", ""},
+    {14, "XDG_VIDEOS_DIR", "~/Videos", ""},
+    {32, "XDG_CACHE_HOME", "~/.cache", ""},
     {21, "XDG_TEMPLATES_DIR", "~/Templates", ""},
     {46, "XDG_PUBLICSHARE_DIR", "~/Public", ""},
     {53, "XDG_MUSIC_DIR", "~/Music", ""},
@@ -28,6 +35,9 @@ static const HostFolder HostFolders[] = {
     {TEMP_FOLDER_ID, "TMPDIR", "/tmp", ""},
     {20, nullptr, "/usr/share/fonts", ""},
     {35, nullptr, "/etc/xdg", ""},
+    {24, nullptr, "/etc/xdg/autostart", ""},
+    {22, nullptr, "/usr/share/applications", ""},
+    {23, nullptr, "/usr/share/applications", ""},
     {36, nullptr, "/usr", ""},
     {37, nullptr, "/usr/bin", ""},
     {38, nullptr, "/opt", ""},
@@ -77,4 +87,8 @@ void GetShellFolderPath(FolderId id, PathText *path) {
 
 void GetTempFolderPath(PathText *path) {
     GetHostFolderPath(TEMP_FOLDER_ID, path);
+}
+
+void GetKnownFolderPath(FolderId id, PathText *path) {
+    GetHostFolderPath(id, path);
 }

@@ -2,7 +2,8 @@
 // UTF-16 and kept in UTF-8. The ANSI calls lose every character that their
 // code page lacks, or put a look-alike in its place, which names another
 // folder. Uses: SHGetMalloc, SHGetSpecialFolderLocation, SHGetPathFromIDListW,
-// IMalloc::Free and Release, GetTempPathW, WideCharToMultiByte.
+// IMalloc::Free and Release, GetTempPathW, WideCharToMultiByte,
+// GetModuleHandleA, GetProcAddress, and SHGetKnownFolderPath where it exists.
 #include <windows.h>
 #include <shlobj.h>
 #include "folders.h"
@@ -40,6 +41,36 @@ void GetShellFolderPath(FolderId id, PathText *path) {
         KeepAsUtf8(WideLength(MAX_PATH), path);
     }
     allocator->Release();
+}
+
+typedef HRESULT(WINAPI *KnownFolderPathQuery)(const GUID *, DWORD, HANDLE, wchar_t **);
+
+// Known folders came with Vista; where shell32 lacks the query the program
+// still starts, and these folders have no path.
+void GetKnownFolderPathFrom(void *library, FolderId id, PathText *path) {
+    path->length = 0;
+    const FolderGuid *known = KnownFolderGuid(id);
+    KnownFolderPathQuery query = nullptr;
+    if (library != nullptr)
+        query =
+            KnownFolderPathQuery((void *)GetProcAddress(HMODULE(library), "SHGetKnownFolderPath"));
+    IMalloc *allocator = nullptr;
+    if (known == nullptr || query == nullptr || SHGetMalloc(&allocator) != S_OK)
+        return;
+    wchar_t *found = nullptr;
+    if (query((const GUID *)known, 0, nullptr, &found) == S_OK) {
+        DWORD length = 0;
+        while (length < LONGEST_PATH && found[length] != 0)
+            WidePath[length] = found[length], length++;
+        KeepAsUtf8(length, path);
+    }
+    // The query may hand back a string even when it fails.
+    allocator->Free(found);
+    allocator->Release();
+}
+
+void GetKnownFolderPath(FolderId id, PathText *path) {
+    GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), id, path);
 }
 
 // GetTempPathW reports the size it needs, terminator included, when the
