@@ -85,6 +85,30 @@ TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
     }
 }
 
+// Help: the listing, and no wait, whatever standard input holds. Only the
+// first word asks for it.
+TEST(Listing, AQuestionMarkListsWithoutWaiting) {
+    const std::string listing = ExpectedListing();
+    const struct {
+        std::vector<std::string> words;
+        bool lists;
+    } cases[] = {
+        {{"/?"}, true},   {{"-?"}, true},
+        {{"?"}, true},    {{"/?", "appdata"}, true},
+        {{" /? "}, true}, {{"appdata", "/?"}, false},
+        {{"+?"}, false},  {{"/??"}, false},
+    };
+    for (const auto &c : cases) {
+        Launch launch = {c.words, SINK_PIPE, SOURCE_OPEN};
+        Outcome outcome = RunKorvane(launch);
+        std::string expected = c.lists ? listing : "";
+        if (c.words[0] == "appdata")
+            expected = Printed(ReportedPath("APPDATA"));
+        EXPECT_EQ(outcome.out, expected) << c.words[0];
+        EXPECT_EQ(outcome.status, 0u) << c.words[0];
+    }
+}
+
 TEST(Listing, HasTheHeadingAndThirtyFourRows) {
     std::string out = RunKorvane({}).out;
     size_t lines = 0;

@@ -11,8 +11,9 @@ std::vector<std::string> TestEnvironment();
 
 enum Sink { SINK_FILE, SINK_PIPE, SINK_FULL, SINK_BROKEN_PIPE, SINK_CLOSED };
 // SOURCE_EMPTY is an empty file; SOURCE_BYTES a pipe that a thread of the
-// test feeds with the input and then closes.
-enum Source { SOURCE_EMPTY, SOURCE_BYTES, SOURCE_CLOSED };
+// test feeds with the input and then closes; SOURCE_OPEN a pipe that stays
+// open, and empty, until the program has ended.
+enum Source { SOURCE_EMPTY, SOURCE_BYTES, SOURCE_CLOSED, SOURCE_OPEN };
 
 struct Outcome {
     std::string out;

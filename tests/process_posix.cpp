@@ -45,7 +45,7 @@ static void Feed(int writer, std::string input, size_t repeats) {
 Outcome RunKorvane(const Launch &launch) {
     signal(SIGPIPE, SIG_IGN); // a child that stops reading must not end the test
     char file[] = "/tmp/korvane-out-XXXXXX";
-    int out = -1, reader = -1, feeder = -1, in = -1, ends[2];
+    int out = -1, reader = -1, feeder = -1, in = -1, holder = -1, ends[2];
     switch (launch.sink) {
     case SINK_FILE:
         out = mkstemp(file);
@@ -76,6 +76,10 @@ Outcome RunKorvane(const Launch &launch) {
         in = ends[0];
         feeder = ends[1];
     }
+    if (launch.source == SOURCE_OPEN && pipe2(ends, O_CLOEXEC) == 0) {
+        in = ends[0];
+        holder = ends[1];
+    }
 
     std::vector<char *> argv = {const_cast<char *>(KORVANE_PROGRAM)};
     for (const std::string &word : launch.words)
@@ -105,6 +109,8 @@ Outcome RunKorvane(const Launch &launch) {
     int status = 0;
     struct rusage usage = {};
     wait4(child, &status, 0, &usage);
+    if (holder >= 0)
+        close(holder);
     if (feeding.joinable())
         feeding.join();
     outcome.status = WIFEXITED(status) ? unsigned(WEXITSTATUS(status)) : 0x100 + WTERMSIG(status);

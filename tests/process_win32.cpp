@@ -106,7 +106,7 @@ Outcome RunKorvane(const Launch &launch) {
     case SINK_CLOSED:
         break;
     }
-    HANDLE in = INVALID_HANDLE_VALUE, feeder = nullptr;
+    HANDLE in = INVALID_HANDLE_VALUE, feeder = nullptr, holder = nullptr;
     std::string inputFile;
     if (launch.source == SOURCE_EMPTY) {
         inputFile = TemporaryFile();
@@ -114,6 +114,8 @@ Outcome RunKorvane(const Launch &launch) {
     }
     if (launch.source == SOURCE_BYTES)
         OpenPipe(&in, &feeder, true);
+    if (launch.source == SOURCE_OPEN)
+        OpenPipe(&in, &holder, true);
 
     std::string command = "\"" + ProgramPath() + "\"";
     for (const std::string &word : launch.words)
@@ -160,6 +162,8 @@ Outcome RunKorvane(const Launch &launch) {
     }
     if (feeding.joinable())
         feeding.join();
+    if (holder)
+        CloseHandle(holder);
     if (reader)
         CloseHandle(reader);
     if (!file.empty()) {

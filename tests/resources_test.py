@@ -4,8 +4,10 @@ carries: PE32 for i386 (or PE32+ for x86-64) and the console, system DLLs
 only, at most 48 KiB, and its resources, all in Russian: the icon group and the
 version record.
 
-    resources_test.py build/win32/korvane.exe i686
-    resources_test.py build/win64/korvane.exe x86_64
+    resources_test.py build/win32/korvane.exe i686 1.0.0
+    resources_test.py build/win64/korvane.exe x86_64 1.0.0
+
+The last word is the project's version, which the record gives in four parts.
 """
 import struct
 import sys
@@ -39,6 +41,8 @@ def data_of(pe, entry):
 
 def main():
     path, machine = sys.argv[1], sys.argv[2]
+    numbers = [int(n) for n in sys.argv[3].split(".")] + [0]
+    text = ".".join(str(n) for n in numbers)
     raw = open(path, "rb").read()
     pe = pefile.PE(data=raw)
     magic, number = {"i686": (0x10B, 0x14C), "x86_64": (0x20B, 0x8664)}[machine]
@@ -79,8 +83,9 @@ def main():
           "16, 32 and 48 pixels, each at 4 and 8 bits")
 
     fixed = pe.VS_FIXEDFILEINFO[0]
+    ms, ls = numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3]
     check((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
-           fixed.ProductVersionLS) == (0x10000, 0, 0x10000, 0), "fixed version 1.0.0.0")
+           fixed.ProductVersionLS) == (ms, ls, ms, ls), "fixed version " + text)
     tables, translation = {}, None
     for info in pe.FileInfo[0]:
         if info.Key == b"StringFileInfo":
@@ -90,7 +95,7 @@ def main():
     check(list(tables) == [b"041904E3"], "one string table, 041904E3")
     strings = {k.decode(): v.decode("utf-8") for k, v in tables.get(b"041904E3", {}).items()}
     expected = {"FileDescription": DESCRIPTION, "OriginalFilename": "korvane.exe",
-                "FileVersion": "1.0.0.0", "ProductVersion": "1.0.0.0", "CompanyName": "",
+                "FileVersion": text, "ProductVersion": text, "CompanyName": "",
                 "InternalName": "", "LegalTrademarks": "", "Comments": ""}
     for key, value in expected.items():
         check(strings.get(key) == value, "%s is %r (found %r)" % (key, value, strings.get(key)))

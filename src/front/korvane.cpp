@@ -1,6 +1,7 @@
 // korvane: tells where the special folders live.
 //   korvane KEYWORD...   prints the path of the first keyword that names a folder
 //   korvane              lists the keywords and their paths, then waits for Enter
+//   korvane /?           lists them and ends at once
 #include "../console/console.h"
 #include "../folders/folders.h"
 #include "arguments.h"
@@ -41,7 +42,7 @@ static void RunLookupMode(ArgumentWalk *arguments) {
 
 // Each folder is looked up only when its row is due, so that a console shows
 // the rows before it while the shell answers.
-static void RunListingMode() {
+static void RunListingMode(bool waitsForEnter) {
     WriteColored(TextOf("korvane.exe "), LIGHT_GREEN, BLACK, ConsoleHandle);
     WriteLineColored(TextOf("[Parameter]"), GREEN, BLACK, ConsoleHandle);
     WriteLineColored(TextOf(" "), BROWN, BLACK, ConsoleHandle);
@@ -52,8 +53,22 @@ static void RunListingMode() {
         WriteLineColored(PrintedPath(KeywordToFolderId(TextOf(keyword))), LIGHT_GREY, BLACK,
                          ConsoleHandle);
     }
-    SkipInputLine();
-    CheckStreamError();
+    if (waitsForEnter) {
+        SkipInputLine();
+        CheckStreamError();
+    }
+}
+
+static bool SpellsText(Text text, const char *spelling) {
+    return text.length == strlen(spelling) && memcmp(text.bytes, spelling, text.length) == 0;
+}
+
+// The first thing a Windows user types; no keyword looks like it.
+static bool AsksForHelp(ArgumentWalk arguments) {
+    Text word;
+    NextArgument(&arguments, &word);
+    word = TrimText(word);
+    return SpellsText(word, "/?") || SpellsText(word, "-?") || SpellsText(word, "?");
 }
 
 static bool HasArguments(ArgumentWalk arguments) {
@@ -70,10 +85,12 @@ int main(int argc, char **argv) {
 
     ArgumentWalk arguments;
     StartArguments(&arguments, argc, argv);
-    if (HasArguments(arguments))
-        RunLookupMode(&arguments);
+    if (!HasArguments(arguments))
+        RunListingMode(true);
+    else if (AsksForHelp(arguments))
+        RunListingMode(false);
     else
-        RunListingMode();
+        RunLookupMode(&arguments);
 
     // The last bytes of a file or a pipe go out only now, and may fail too.
     WriteOutRemaining();
