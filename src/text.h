@@ -1,5 +1,7 @@
 // Texts: byte strings in UTF-8, with an explicit length; the platform's own
 // encodings are met only at the edges, where paths come in and output goes out.
+// Command-line words are the one exception: they keep the ANSI code page, as
+// they are only ever compared with ASCII keywords, never printed.
 // A Text is a view; whoever made it keeps the bytes alive.
 #ifndef KORVANE_TEXT_H
 #define KORVANE_TEXT_H
