@@ -22,4 +22,14 @@ inline Text TextOf(const char *zeroEnded) {
     return Text{zeroEnded, strlen(zeroEnded)};
 }
 
+// Whether the text is these bytes. Stops at the first byte that differs, so
+// that a long command line of words that name nothing costs little more
+// than its walk.
+inline bool SpellsText(Text text, const char *zeroEnded) {
+    for (size_t i = 0; i < text.length; i++)
+        if (zeroEnded[i] == '\0' || zeroEnded[i] != text.bytes[i])
+            return false;
+    return zeroEnded[text.length] == '\0';
+}
+
 #endif

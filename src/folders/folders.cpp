@@ -105,22 +105,13 @@ void UpperCaseAscii(Text text, char *out) {
         out[i] = UpperCaseByte(text.bytes[i]);
 }
 
-// Stops at the first byte that differs, so that a long command line of words
-// that name nothing costs little more than its walk.
-static bool SpellsKeyword(Text text, const char *keyword) {
-    for (size_t i = 0; i < text.length; i++)
-        if (keyword[i] == '\0' || keyword[i] != text.bytes[i])
-            return false;
-    return keyword[text.length] == '\0';
-}
-
 FolderId KeywordToFolderId(Text keyword) {
     if (keyword.length > LONGEST_KEYWORD)
         return NO_FOLDER_ID;
     char upper[LONGEST_KEYWORD];
     UpperCaseAscii(keyword, upper);
     for (const FolderKeyword &row : FolderKeywordTable)
-        if (SpellsKeyword(Text{upper, keyword.length}, row.keyword))
+        if (SpellsText(Text{upper, keyword.length}, row.keyword))
             return row.id;
     return NO_FOLDER_ID;
 }

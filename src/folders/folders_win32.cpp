@@ -12,17 +12,17 @@ const DWORD LONGEST_PATH = 32767;
 static wchar_t WidePath[LONGEST_PATH + 1];
 
 // Three bytes at most for each unit, so any path fits.
-static void KeepAsUtf8(DWORD length, PathText *path) {
+static void KeepAsUtf8(const wchar_t *wide, DWORD length, PathText *path) {
     int bytes = 0;
     if (length > 0)
-        bytes = WideCharToMultiByte(CP_UTF8, 0, WidePath, int(length), path->bytes,
+        bytes = WideCharToMultiByte(CP_UTF8, 0, wide, int(length), path->bytes,
                                     int(PATH_CAPACITY - 3), nullptr, nullptr);
     path->length = bytes > 0 ? size_t(bytes) : 0;
 }
 
-static DWORD WideLength(DWORD limit) {
+static DWORD WideLength(const wchar_t *wide, DWORD limit) {
     DWORD length = 0;
-    while (length < limit && WidePath[length] != 0)
+    while (length < limit && wide[length] != 0)
         length++;
     return length;
 }
@@ -38,7 +38,7 @@ void GetShellFolderPath(FolderId id, PathText *path) {
         if (!SHGetPathFromIDListW(list, WidePath))
             WidePath[0] = 0;
         allocator->Free(list);
-        KeepAsUtf8(WideLength(MAX_PATH), path);
+        KeepAsUtf8(WidePath, WideLength(WidePath, MAX_PATH), path);
     }
     allocator->Release();
 }
@@ -58,12 +58,8 @@ void GetKnownFolderPathFrom(void *library, FolderId id, PathText *path) {
     if (known == nullptr || query == nullptr || SHGetMalloc(&allocator) != S_OK)
         return;
     wchar_t *found = nullptr;
-    if (query((const GUID *)known, 0, nullptr, &found) == S_OK) {
-        DWORD length = 0;
-        while (length < LONGEST_PATH && found[length] != 0)
-            WidePath[length] = found[length], length++;
-        KeepAsUtf8(length, path);
-    }
+    if (query((const GUID *)known, 0, nullptr, &found) == S_OK)
+        KeepAsUtf8(found, WideLength(found, LONGEST_PATH), path);
     // The query may hand back a string even when it fails.
     allocator->Free(found);
     allocator->Release();
@@ -85,5 +81,5 @@ void GetTempFolderPath(PathText *path) {
         if (length >= size)
             length = 0;
     }
-    KeepAsUtf8(length, path);
+    KeepAsUtf8(WidePath, length, path);
 }

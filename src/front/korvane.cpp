@@ -59,10 +59,6 @@ static void RunListingMode(bool waitsForEnter) {
     }
 }
 
-static bool SpellsText(Text text, const char *spelling) {
-    return text.length == strlen(spelling) && memcmp(text.bytes, spelling, text.length) == 0;
-}
-
 // The first thing a Windows user types; no keyword looks like it.
 static bool AsksForHelp(ArgumentWalk arguments) {
     Text word;
