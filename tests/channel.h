@@ -4,7 +4,7 @@
 #define KORVANE_TESTS_CHANNEL_H
 
 #include <string>
-#include "../src/console/console.h"
+#include "system.h"
 
 struct Channel {
     PlatformHandle reader;
@@ -22,12 +22,5 @@ void CloseChannel(Channel *channel);
 void MakeWriterNonBlocking(const Channel &channel);
 // Everything that arrives until the writer is closed.
 std::string TakeUntilClosed(const Channel &channel);
-
-// A handle of a kind the streams cannot use (an event, a directory); the
-// standard output set to a handle, returning the one it was; and whether a
-// handle is still open.
-PlatformHandle OpenOddHandle();
-PlatformHandle SwapStandardOutput(PlatformHandle handle);
-bool IsOpenHandle(PlatformHandle handle);
 
 #endif

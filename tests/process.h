@@ -15,9 +15,15 @@ enum Sink { SINK_FILE, SINK_PIPE, SINK_FULL, SINK_BROKEN_PIPE, SINK_CLOSED };
 // open, and empty, until the program has ended.
 enum Source { SOURCE_EMPTY, SOURCE_BYTES, SOURCE_CLOSED, SOURCE_OPEN };
 
+// Statuses no exit gives: the program could not be started at all (the
+// test has failed already), or on the host it was ended by signal N, as
+// ENDED_BY_SIGNAL + N.
+const unsigned NOT_STARTED = 0xDEAD;
+const unsigned ENDED_BY_SIGNAL = 0x100;
+
 struct Outcome {
     std::string out;
-    unsigned status;
+    unsigned status;   // the exit status, or one of the two above
     size_t peakMemory; // the child's peak resident memory, in bytes
 };
 

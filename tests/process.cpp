@@ -1,0 +1,89 @@
+// Runs the built program as a child with the standard streams a launch asks
+// for, feeds its input, and collects its output and exit status.
+#include <gtest/gtest.h>
+#include <thread>
+#include "process.h"
+#include "system.h"
+
+static std::string ReadWhole(PlatformHandle handle) {
+    std::string bytes;
+    char chunk[4096];
+    size_t got;
+    while (ReadSome(handle, chunk, sizeof chunk, &got))
+        bytes.append(chunk, got);
+    return bytes;
+}
+
+static void Feed(PlatformHandle writer, std::string input, size_t repeats) {
+    for (; repeats > 0; repeats--)
+        for (size_t at = 0, written; at < input.size(); at += written)
+            if (!WriteSome(writer, input.data() + at, input.size() - at, &written)) {
+                repeats = 1; // the child has stopped reading
+                break;
+            }
+    CloseEnd(&writer);
+}
+
+Outcome RunKorvane(const Launch &launch) {
+    PlatformHandle out = NO_HANDLE, reader = NO_HANDLE, file = NO_HANDLE;
+    switch (launch.sink) {
+    case SINK_FILE:
+        out = file = OpenTemporaryFile();
+        break;
+    case SINK_PIPE:
+        OpenPipe(&reader, &out);
+        break;
+    case SINK_BROKEN_PIPE:
+        OpenPipe(&reader, &out);
+        CloseEnd(&reader);
+        break;
+    case SINK_FULL:
+        out = OpenFullDevice();
+        break;
+    case SINK_CLOSED:
+        break;
+    }
+    PlatformHandle in = NO_HANDLE, feeder = NO_HANDLE, holder = NO_HANDLE;
+    switch (launch.source) {
+    case SOURCE_EMPTY:
+        in = OpenTemporaryFile();
+        break;
+    case SOURCE_BYTES:
+        OpenPipe(&in, &feeder);
+        break;
+    case SOURCE_OPEN:
+        OpenPipe(&in, &holder);
+        break;
+    case SOURCE_CLOSED:
+        break;
+    }
+
+    unsigned error = 0;
+    PlatformHandle child = StartProgram(launch.words, launch.environment, in, out, &error);
+    if (out != file)
+        CloseEnd(&out);
+    CloseEnd(&in);
+    Outcome outcome = {"", NOT_STARTED, 0};
+    if (child == NO_HANDLE) {
+        ADD_FAILURE() << "the program could not be started: error " << error;
+        CloseEnd(&feeder);
+    }
+    std::thread feeding;
+    if (feeder != NO_HANDLE)
+        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats);
+    if (child != NO_HANDLE) {
+        if (reader != NO_HANDLE)
+            outcome.out = ReadWhole(reader);
+        outcome.status = WaitForProgram(child, &outcome.peakMemory);
+    }
+    if (feeding.joinable())
+        feeding.join();
+    CloseEnd(&holder);
+    CloseEnd(&reader);
+    if (file != NO_HANDLE) {
+        Rewind(file);
+        outcome.out = ReadWhole(file);
+        CloseEnd(&file);
+    }
+    return outcome;
+}

@@ -1,0 +1,146 @@
+// The harness's platform calls on Windows. The program is started with
+// CreateProcessA, so that the command line reaches it byte for byte (wine
+// itself would quote the words again).
+#include <windows.h>
+#include <psapi.h>
+#include <map>
+#include "oracle.h"
+#include "system.h"
+
+void OpenPipe(PlatformHandle *reader, PlatformHandle *writer) {
+    if (!CreatePipe(reader, writer, nullptr, 1 << 16))
+        *reader = *writer = NO_HANDLE;
+}
+
+PlatformHandle OpenTemporaryFile() {
+    char folder[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    GetTempFileNameA(folder, "kv", 0, file);
+    return CreateFileA(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+PlatformHandle OpenFullDevice() {
+    return CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+void Rewind(PlatformHandle file) {
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+}
+
+void CloseEnd(PlatformHandle *end) {
+    if (*end != NO_HANDLE)
+        CloseHandle(*end);
+    *end = NO_HANDLE;
+}
+
+bool ReadSome(PlatformHandle handle, char *bytes, size_t capacity, size_t *got) {
+    DWORD took = 0;
+    bool read = ReadFile(handle, bytes, DWORD(capacity), &took, nullptr);
+    *got = took;
+    return read && took > 0;
+}
+
+size_t WaitingBytes(PlatformHandle reader) {
+    DWORD waiting = 0;
+    PeekNamedPipe(reader, nullptr, 0, nullptr, &waiting, nullptr);
+    return waiting;
+}
+
+bool WriteSome(PlatformHandle handle, const char *bytes, size_t count, size_t *written) {
+    DWORD took = 0;
+    bool wrote = WriteFile(handle, bytes, DWORD(count), &took, nullptr);
+    *written = took;
+    return wrote;
+}
+
+void MakeNonBlocking(PlatformHandle writer) {
+    DWORD mode = PIPE_NOWAIT;
+    SetNamedPipeHandleState(writer, &mode, nullptr, nullptr);
+}
+
+// The build tree's path as Wine shows it: Z: is the Unix root.
+static std::string ProgramPath() {
+    std::string path = std::string("Z:") + KORVANE_PROGRAM;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// The current environment with the launch's variables (UTF-8) put over it, in
+// UTF-16, so that a value may hold any character.
+static std::wstring EnvironmentBlock(const std::vector<std::string> &changes) {
+    std::map<std::wstring, std::wstring> variables;
+    wchar_t *strings = GetEnvironmentStringsW();
+    for (wchar_t *entry = strings; *entry; entry += wcslen(entry) + 1) {
+        std::wstring text(entry);
+        variables[text.substr(0, text.find(L'=', 1))] = text;
+    }
+    FreeEnvironmentStringsW(strings);
+    for (const std::string &change : changes) {
+        std::wstring text = Wide(change);
+        variables[text.substr(0, text.find(L'='))] = text;
+    }
+    std::wstring block;
+    for (const auto &variable : variables)
+        block += variable.second + L'\0';
+    return block + L'\0';
+}
+
+// The words are joined with single spaces into the raw command line.
+PlatformHandle StartProgram(const std::vector<std::string> &words,
+                            const std::vector<std::string> &environment, PlatformHandle in,
+                            PlatformHandle out, unsigned *error) {
+    std::string command = "\"" + ProgramPath() + "\"";
+    for (const std::string &word : words)
+        command += " " + word;
+    std::wstring block = EnvironmentBlock(environment);
+    for (HANDLE handle : {in, out})
+        if (handle != NO_HANDLE)
+            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE,
+                        DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup,
+                        &process)) {
+        *error = GetLastError();
+        return NO_HANDLE;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+// Wine tells the memory of a running process only, so ask while it runs.
+unsigned WaitForProgram(PlatformHandle child, size_t *peakMemory) {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    do
+        if (K32GetProcessMemoryInfo(child, &memory, sizeof memory))
+            *peakMemory = memory.PeakWorkingSetSize;
+    while (WaitForSingleObject(child, 20) == WAIT_TIMEOUT);
+    DWORD status = 0;
+    GetExitCodeProcess(child, &status);
+    CloseHandle(child);
+    return status;
+}
+
+PlatformHandle OpenOddHandle() {
+    return CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+
+PlatformHandle SwapStandardOutput(PlatformHandle handle) {
+    HANDLE was = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, handle);
+    return was;
+}
+
+bool IsOpenHandle(PlatformHandle handle) {
+    DWORD flags;
+    return GetHandleInformation(handle, &flags);
+}
