@@ -32,4 +32,21 @@ inline bool SpellsText(Text text, const char *zeroEnded) {
     return zeroEnded[text.length] == '\0';
 }
 
+// Whether the text begins with these upper-case bytes, its ASCII letters in
+// either case.
+inline bool BeginsInAnyCase(Text text, const char *upper) {
+    for (size_t i = 0; upper[i] != '\0'; i++) {
+        if (i == text.length)
+            return false;
+        char c = text.bytes[i];
+        if ((c >= 'a' && c <= 'z' ? char(c - 0x20) : c) != upper[i])
+            return false;
+    }
+    return true;
+}
+
+inline bool SpellsInAnyCase(Text text, const char *upper) {
+    return text.length == strlen(upper) && BeginsInAnyCase(text, upper);
+}
+
 #endif

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 #include "../src/front/arguments.h"
+#include "../src/front/json.h"
 
 static std::string Str(Text text) {
     return std::string(text.bytes, text.length);
@@ -116,4 +117,33 @@ TEST(SplitWord, WalksALongLineWordAfterWord) {
     EXPECT_EQ(words[0], "a");
     EXPECT_EQ(words[15999], "b");
     EXPECT_EQ(words[16000], "appdata");
+}
+
+TEST(EscapeJson, GivesAsciiThatAnyJsonReaderTurnsBackIntoThePath) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"C:\\Program Files\\", "C:\\\\Program Files\\\\"},
+        {"say \"hi\"", "say \\\"hi\\\""},
+        {"/ ~ '", "/ ~ '"},
+        {std::string("\0\x01\t\n\r\x1f\x7f", 7),
+         "\\u0000\\u0001\\u0009\\u000a\\u000d\\u001f\\u007f"},
+        {"Müller", "M\\u00fcller"},
+        {"C:\\Дмитрий\\", "C:\\\\\\u0414\\u043c\\u0438\\u0442\\u0440\\u0438\\u0439\\\\"},
+        {"表 €\xEF\xBF\xBF", "\\u8868 \\u20ac\\uffff"},
+        {"📁\xF4\x8F\xBF\xBF", "\\ud83d\\udcc1\\udbff\\udfff"},
+        // Not UTF-8: each byte that starts no whole character.
+        {"a\x80z", "a\\ufffdz"},
+        {"\xC0\xAF", "\\ufffd\\ufffd"},
+        {"\xED\xA0\x80", "\\ufffd\\ufffd\\ufffd"},
+        {"\xF4\x90\x80\x80", "\\ufffd\\ufffd\\ufffd\\ufffd"},
+        {"\xE6\x96", "\\ufffd\\ufffd"},
+        {"\xFF", "\\ufffd"},
+    };
+    for (const auto &c : cases) {
+        std::string out(JSON_BYTES_PER_BYTE * c.in.size(), '\0');
+        out.resize(EscapeJson(Txt(c.in), &out[0]));
+        EXPECT_EQ(out, c.out) << c.in;
+    }
 }

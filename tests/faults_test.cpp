@@ -21,6 +21,8 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
         {"lookup, under 128 bytes", {{"appdata"}}},
         {"lookup, over 128 bytes", LongTemp()},
         {"listing, over 128 bytes", {}},
+        {"every folder", {{"/all"}}},
+        {"every folder in JSON", {{"/json"}}},
     };
     const struct {
         Sink sink;
@@ -58,10 +60,12 @@ TEST(Faults, ATenMegabyteLineKeepsMemoryFlat) {
         << small.peakMemory << " bytes for one line, " << huge.peakMemory << " for 10 MB";
 }
 
-// A folder without a file-system path, and one this system does not know:
+// A folder without a file-system path, one this system does not know, and
+// ones for which Wine's shell gives the name of a virtual folder, "::{...}":
 // nothing printed, status 0, and the words after it not looked at.
 TEST(Faults, AFolderWithoutAPathStillEndsTheSearch) {
-    for (const char *keyword : {"BITBUCKET", "COMPUTERSNEARME"}) {
+    for (const char *keyword :
+         {"BITBUCKET", "COMPUTERSNEARME", "INTERNET", "NETWORK", "PRINTERS"}) {
         ASSERT_EQ(ReportedPath(keyword), "") << keyword << " should have no path here";
         Outcome outcome = RunKorvane({{keyword, "appdata", "temp"}, SINK_PIPE});
         EXPECT_EQ(outcome.out, "") << keyword;

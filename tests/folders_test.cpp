@@ -111,3 +111,75 @@ TEST(GetFolderPath, NeverReportsMoreThanAPathCanHold) {
         EXPECT_EQ(memchr(path.bytes, '\0', path.length), nullptr) << row.keyword;
     }
 }
+
+// Each word's form decides alone: what it would name is the platform's
+// answer, asked only for a word that has the form.
+static std::string ParsedForm(const std::string &word) {
+    FolderGuid guid;
+    Text name;
+    FolderId id;
+    bool guidForm = ParseFolderGuid(Txt(word), &guid);
+    bool nameForm = ParseShellName(Txt(word), &name);
+    bool csidlForm = ParseCsidl(Txt(word), &id);
+    if (guidForm + nameForm + csidlForm > 1)
+        return "more than one form";
+    char spelled[40] = "";
+    if (guidForm) {
+        snprintf(spelled, sizeof spelled, "guid %08x%04x%04x", guid.data1, guid.data2, guid.data3);
+        for (int i = 0; i < 8; i++)
+            snprintf(spelled + 21 + 2 * i, 3, "%02x", guid.data4[i]);
+    }
+    if (csidlForm)
+        snprintf(spelled, sizeof spelled, "csidl %d", id);
+    return nameForm ? "name " + std::string(name.bytes, name.length) : spelled;
+}
+
+TEST(NamedFolderWords, AreRecognisedByTheirExactForm) {
+    const struct {
+        std::string word, form;
+    } cases[] = {
+        {"{374DE290-123F-4565-9164-39C4925E467B}", "guid 374de290123f4565916439c4925e467b"},
+        {"{374de290-123f-4565-9164-39c4925e467b}", "guid 374de290123f4565916439c4925e467b"},
+        {"{00000000-0000-0000-0000-000000000000}", "guid 00000000000000000000000000000000"},
+        {"{FFFFFFFF-ffff-FFFF-ffff-FFFFFFFFFFFF}", "guid ffffffffffffffffffffffffffffffff"},
+        {"{374DE290-123F-4565-9164-39C4925E467}", ""},
+        {"{374DE290-123F-4565-9164-39C4925E467BB}", ""},
+        {"374DE290-123F-4565-9164-39C4925E467B", ""},
+        {"{374DE290-123F-4565-9164-39C4925E467B", ""},
+        {"{374DE290-123F-4565-9164+39C4925E467B}", ""},
+        {"{374DE29G-123F-4565-9164-39C4925E467B}", ""},
+        {"{374DE290-123F-4565-9164-39C4925E467 }", ""},
+        {"(374DE290-123F-4565-9164-39C4925E467B)", ""},
+        {"shell:Downloads", "name Downloads"},
+        {"SHELL:Local AppData", "name Local AppData"},
+        {"Shell:x", "name x"},
+        {"shell:shell:", "name shell:"},
+        {"shell:", ""},
+        {"shell", ""},
+        {"shel:Downloads", ""},
+        {" shell:Downloads", ""},
+        {"csidl:26", "csidl 26"},
+        {"CSIDL:040", "csidl 40"},
+        {"csidl:0x1a", "csidl 26"},
+        {"Csidl:0X1A", "csidl 26"},
+        {"csidl:0", "csidl 0"},
+        {"csidl:255", "csidl 255"},
+        {"csidl:0xff", "csidl 255"},
+        {"csidl:000000000000000000255", "csidl 255"},
+        {"csidl:0x0000000000000001", "csidl 1"},
+        {"csidl:256", ""},
+        {"csidl:0x100", ""},
+        {"csidl:4294967322", ""},
+        {"csidl:0x", ""},
+        {"csidl:26x", ""},
+        {"csidl:1a", ""},
+        {"csidl:", ""},
+        {"csidl:-1", ""},
+        {"csidl:+5", ""},
+        {"csidl: 5", ""},
+        {"csidl:x1a", ""},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ParsedForm(c.word), c.form) << c.word;
+}

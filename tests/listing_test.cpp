@@ -1,5 +1,7 @@
 // The built program, started for real, in listing mode.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include "../src/folders/folders.h"
 #include "listing.h"
 #include "oracle.h"
 #include "process.h"
@@ -129,4 +131,86 @@ TEST(Listing, AClosedStandardInputIsReportedAfterTheTable) {
     EXPECT_TRUE(IsReportLine(outcome.out.substr(listing.size()), 104))
         << outcome.out.substr(listing.size());
     EXPECT_EQ(outcome.status, 104u);
+}
+
+// A JSON string in ASCII, from the code points of a UTF-8 path.
+static std::string JsonOf(const std::string &path) {
+    std::string json = "\"";
+    for (size_t i = 0, n; i < path.size(); i += n) {
+        unsigned char lead = (unsigned char)path[i];
+        n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        unsigned point = n == 1 ? lead : lead & (0x7F >> n);
+        for (size_t k = 1; k < n; k++)
+            point = point << 6 | (path[i + k] & 0x3F);
+        char unit[16];
+        if (point >= 0x10000)
+            snprintf(unit, sizeof unit, "\\u%04x\\u%04x", 0xD7C0 + (point >> 10),
+                     0xDC00 + (point & 0x3FF));
+        else if (point < 0x20 || point >= 0x7F)
+            snprintf(unit, sizeof unit, "\\u%04x", point);
+        else
+            snprintf(unit, sizeof unit, point == '"' || point == '\\' ? "\\%c" : "%c", point);
+        json += unit;
+    }
+    return json + "\"";
+}
+
+// Every keyword in the table's order, TEMP at this path.
+static std::string EveryFolder(bool json, const std::string &temp) {
+    std::string text = json ? "{\r\n" : "";
+    for (size_t i = 0; i < FOLDER_KEYWORD_COUNT; i++) {
+        std::string keyword = FolderKeywordTable[i].keyword;
+        std::string path = keyword == "TEMP" ? temp : ReportedPath(keyword);
+        if (!json)
+            text += keyword + "=" + Printed(path) + "\r\n";
+        else
+            text += "  \"" + keyword + "\": " + (path.empty() ? "null" : JsonOf(Delimited(path))) +
+                    (i + 1 < FOLDER_KEYWORD_COUNT ? ",\r\n" : "\r\n");
+    }
+    return json ? text + "}\r\n" : text;
+}
+
+// The first word alone chooses; no wait, whatever standard input holds.
+TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
+    const std::string all = EveryFolder(false, ReportedPath("TEMP"));
+    const std::string json = EveryFolder(true, ReportedPath("TEMP"));
+    const std::string appdata = Printed(ReportedPath("APPDATA"));
+    const struct {
+        std::vector<std::string> words;
+        const std::string &out;
+    } cases[] = {
+        {{"/all"}, all},
+        {{"-ALL"}, all},
+        {{"all", "appdata"}, all},
+        {{"\\All"}, all},
+        {{"/json"}, json},
+        {{"+Json", "/all"}, json},
+        {{"JSON"}, json},
+        {{"appdata", "/all"}, appdata},
+        {{"--all", "appdata"}, appdata},
+        {{"/alls", "appdata"}, appdata},
+    };
+    for (const auto &c : cases)
+        for (Sink sink : {SINK_FILE, SINK_PIPE}) {
+            Outcome outcome = RunKorvane({c.words, sink, SOURCE_OPEN});
+            EXPECT_EQ(outcome.out, c.out) << c.words[0];
+            EXPECT_EQ(outcome.status, 0u) << c.words[0];
+        }
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 67);
+}
+
+// A Cyrillic temporary directory: in the output code page in every line of
+// /all, and exactly, as \u escapes, in JSON.
+TEST(CodePages, AllAndJsonCarryANonAsciiTemporaryDirectory) {
+    Launch launch;
+    const auto moved = TempEnvironment(AbsolutePath("korvane-Временные 表"));
+    launch.environment.insert(launch.environment.end(), moved.begin(), moved.end());
+    std::string temp = ReportedTempPath(moved);
+    EXPECT_NE(temp.find("Временные"), std::string::npos) << "the platform should report it";
+    for (bool json : {false, true}) {
+        launch.words = {json ? "/json" : "/all"};
+        Outcome outcome = RunKorvane(launch);
+        EXPECT_EQ(outcome.out, EveryFolder(json, temp)) << launch.words[0];
+        EXPECT_EQ(outcome.status, 0u);
+    }
 }

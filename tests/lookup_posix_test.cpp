@@ -14,6 +14,12 @@ TEST(HostArguments, AreTakenWholeAndEmptyOnesSkipped) {
         {{"   "}, ""},
         {{"", "", "appdata"}, "APPDATA"},
         {{"app data", "temp"}, "TEMP"},
+        // No known-folder manager: these name nothing; a CSIDL names what
+        // the host has a place for.
+        {{"{374DE290-123F-4565-9164-39C4925E467B}", "temp"}, "TEMP"},
+        {{"shell:Downloads", "temp"}, "TEMP"},
+        {{"csidl:26", "temp"}, "APPDATA"},
+        {{"csidl:10", "temp"}, "TEMP"},
     };
     for (const auto &c : cases) {
         Launch launch;

@@ -46,6 +46,10 @@ TEST(Lookup, OnlyTheFirstRecognisedWordCounts) {
         {{"desk", "desktopdirectoryx"}, ""},
         // A folder without a file-system path still ends the search.
         {{"bitbucket", "appdata"}, Printed(ReportedPath("BITBUCKET"))},
+        // Whatever the kind of the first word that names a folder.
+        {{"temp", "shell:Downloads"}, temp},
+        {{"shell:NoSuchFolder", "{00000000-0000-0000-0000-0000000000AB}", "temp"}, temp},
+        {{"csidl:0x1a", "temp"}, appdata},
     };
     for (const auto &c : cases) {
         Outcome outcome = RunKorvane({c.words});

@@ -91,10 +91,11 @@ TEST(KnownFolders, HaveNoPathWhereTheQueryIsMissing) {
         known++;
         for (const char *library : {"kernel32.dll", "user32.dll", ""}) {
             path.length = 1;
-            GetKnownFolderPathFrom(*library ? GetModuleHandleA(library) : nullptr, row.id, &path);
+            GetKnownFolderPathFrom(*library ? GetModuleHandleA(library) : nullptr, &row.known,
+                                   &path);
             EXPECT_EQ(path.length, 0u) << row.keyword << " from " << library;
         }
-        GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), row.id, &path);
+        GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), &row.known, &path);
         EXPECT_EQ(std::string(path.bytes, path.length), ReportedPath(row.keyword)) << row.keyword;
     }
     EXPECT_EQ(known, 11u);
@@ -149,5 +150,54 @@ TEST(RawCommandLine, OddBytesAndTheLongestLineAreSplitSafely) {
         Outcome outcome = RunKorvane(launch);
         EXPECT_EQ(outcome.out, c.keyword.empty() ? "" : Printed(ReportedPath(c.keyword))) << c.what;
         EXPECT_EQ(outcome.status, 0u) << c.what;
+    }
+}
+
+// A GUID, a shell name or a CSIDL names the folder that the known-folder
+// manager or the shell itself knows, and nothing where they do not: then
+// the keyword after it is printed.
+TEST(NamedFolders, NameWhatThePlatformKnowsAndNothingElse) {
+    const std::string downloads = "{374DE290-123F-4565-9164-39C4925E467B}";
+    const std::string computer = "{0AC0837C-BBF8-452A-850D-79D08E667CA7}";
+    const std::string unknown = "{00000000-0000-0000-0000-0000000000AB}";
+    const struct {
+        std::string tail;  // the word, then " appdata"
+        std::string asked; // "{GUID}", a name, or "#N" for a CSIDL; empty for malformed
+        int known;         // -1 unknown, 0 known without a path, 1 with one
+    } cases[] = {
+        {downloads, downloads, 1},
+        {"{374de290-123f-4565-9164-39c4925e467b}", downloads, 1},
+        {"/" + downloads, downloads, 1},
+        {computer, computer, 0},
+        {unknown, unknown, -1},
+        {downloads.substr(0, 36) + "}", "", -1},
+        {"shell:Downloads", "Downloads", 1},
+        {"-shell:Downloads", "Downloads", 1},
+        {"SHELL:downloads", "downloads", 1},
+        {"\"shell:Local AppData\"", "Local AppData", 1},
+        {"\"shell:LOCAL appdata\"", "LOCAL appdata", 1},
+        {"shell:Local AppData", "Local", -1},
+        {"shell:MyComputerFolder", "MyComputerFolder", 0},
+        {"shell:NoSuchFolder", "NoSuchFolder", -1},
+        {"shell:", "", -1},
+        {"csidl:40", "#40", 1},
+        {"CSIDL:040", "#40", 1},
+        {"csidl:0x1C", "#28", 1},
+        {"csidl:10", "#10", 0},
+        {"csidl:15", "#15", -1},
+        {"csidl:256", "", -1},
+        {"csidl:0x", "", -1},
+        {"csidl:26x", "", -1},
+    };
+    const std::string appdata = Printed(ReportedPath("APPDATA"));
+    for (const auto &c : cases) {
+        std::string path;
+        bool known = !c.asked.empty() &&
+                     (c.asked[0] == '#' ? AskedByCsidl(std::stoi(c.asked.substr(1)), &path)
+                                        : AskedByManager(c.asked, &path));
+        EXPECT_EQ(known ? !path.empty() : -1, c.known) << "the platform should say so: " << c.tail;
+        Outcome outcome = RunKorvane({{c.tail, "appdata"}, SINK_PIPE});
+        EXPECT_EQ(outcome.out, known ? Printed(path) : appdata) << c.tail;
+        EXPECT_EQ(outcome.status, 0u) << c.tail;
     }
 }

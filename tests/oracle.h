@@ -15,12 +15,23 @@ std::string ReportedPath(const std::string &keyword);
 // program has no console), with "?" for what the code page lacks.
 std::string Redirected(const std::string &text);
 
-// What the program writes to a file or a pipe for a path the platform reports.
-inline std::string Printed(const std::string &reported) {
+// A path the platform reports as the program gives it, in UTF-8, and as it
+// writes it to a file or a pipe.
+inline std::string Delimited(const std::string &reported) {
     if (reported.empty() || reported.back() == '\\')
-        return Redirected(reported);
-    return Redirected(reported + "\\");
+        return reported;
+    return reported + "\\";
 }
+
+inline std::string Printed(const std::string &reported) {
+    return Redirected(Delimited(reported));
+}
+
+// Windows: what the known-folder manager itself says of "{GUID}" or a
+// canonical name, and the shell of a CSIDL: whether it knows the folder,
+// and its path.
+bool AskedByManager(const std::string &guidOrName, std::string *path);
+bool AskedByCsidl(int csidl, std::string *path);
 
 // The environment under which the temporary directory is `path`, and an
 // absolute path of the platform's form for a name.

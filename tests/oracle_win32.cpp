@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <knownfolders.h>
+#include <shobjidl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include "oracle.h"
@@ -117,13 +118,52 @@ std::string ReportedPath(const std::string &keyword) {
         ADD_FAILURE() << "no such keyword: " << keyword;
         return "?";
     }
+    std::string reported;
+    AskedByCsidl(found->second, &reported);
+    return reported;
+}
+
+// Wine names some virtual folders "::{CLSID}": no path for a file.
+static std::string FileSystemPath(const wchar_t *path) {
+    return path == nullptr || path[0] == L':' ? "" : Utf8(path);
+}
+
+bool AskedByCsidl(int csidl, std::string *path) {
+    wchar_t wide[MAX_PATH] = L"";
     LPITEMIDLIST list = nullptr;
-    if (SHGetSpecialFolderLocation(nullptr, found->second, &list) != S_OK)
-        return "";
-    if (!SHGetPathFromIDListW(list, path))
-        path[0] = L'\0';
+    path->clear();
+    if (SHGetSpecialFolderLocation(nullptr, csidl, &list) != S_OK)
+        return false;
+    if (SHGetPathFromIDListW(list, wide))
+        *path = FileSystemPath(wide);
     CoTaskMemFree(list);
-    return Utf8(path);
+    return true;
+}
+
+bool AskedByManager(const std::string &guidOrName, std::string *path) {
+    path->clear();
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IKnownFolderManager *manager = nullptr;
+    IKnownFolder *folder = nullptr;
+    GUID id;
+    std::wstring wide = Wide(guidOrName);
+    bool known = false;
+    if (CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IKnownFolderManager, (void **)&manager) == S_OK) {
+        HRESULT found = guidOrName[0] == '{' && CLSIDFromString(&wide[0], &id) == S_OK
+                            ? manager->GetFolder(id, &folder)
+                            : manager->GetFolderByName(wide.c_str(), &folder);
+        known = found == S_OK;
+        wchar_t *reported = nullptr;
+        if (known && folder->GetPath(0, &reported) == S_OK)
+            *path = FileSystemPath(reported);
+        CoTaskMemFree(reported);
+        if (folder)
+            folder->Release();
+        manager->Release();
+    }
+    CoUninitialize();
+    return known;
 }
 
 std::string Redirected(const std::string &text) {

@@ -50,10 +50,10 @@ def wait_for(marker, seconds=60):
     raise SystemExit("gave up waiting for %r; the screen:\n%s" % (marker, screen()))
 
 
-def start(name, shell_command):
+def start(name, shell_command, rows=60):
     global session
     session = name
-    tmux("new-session", "-d", "-s", name, "-x", "220", "-y", "60", shell_command)
+    tmux("new-session", "-d", "-s", name, "-x", "220", "-y", str(rows), shell_command)
 
 
 def check(condition, what):
@@ -136,6 +136,19 @@ def main():
     escapes = re.findall(r"\x1b\[([0-9;]*)m", found.group(1) if found else "")
     check(bool(escapes) and escapes[-1] in ("0", "39", ""),
           "the text after a lookup is in the terminal's own colour: %r" % escapes)
+
+    # Every folder: a keyword in the listing's keyword colour, its path in the
+    # path colour, and the terminal's own colour after it.
+    every = [line.split("=", 1) for line in plain(program, ["/all"]).split("\r\n")[:-1]]
+    start("all", "%s /all; printf EXITED-MARK; sleep 60" % quoted, rows=len(every) + 4)
+    lines = wait_for("EXITED-MARK").splitlines()
+    check(len(every) == 67, "67 lines from /all")
+    for (keyword, path), line in zip(every, lines):
+        expected = sgr(GREEN) + keyword + sgr(BROWN) + "=" + (sgr(grey) + path if path else "")
+        check(line.startswith(expected), "/all line %s in green, brown and grey" % keyword)
+    escapes = re.findall(r"\x1b\[([0-9;]*)m", lines[len(every)].split("EXITED-MARK")[0])
+    check(bool(escapes) and escapes[-1] in ("0", "39", ""),
+          "the text after /all is in the terminal's own colour: %r" % escapes)
 
     start("listing", "printf 'BEFORE-%%s\\n' TEXT; %s; printf EXITED-MARK; sleep 60" % quoted)
     text = wait_for("TEMP" + sgr(BROWN) + " => ")

@@ -1,4 +1,5 @@
-// The keyword table and the rules that do not depend on the platform.
+// The keyword table, the recognisers of the other words that name a folder,
+// and the rules that do not depend on the platform.
 #include "folders.h"
 
 const FolderKeyword FolderKeywordTable[FOLDER_KEYWORD_COUNT] = {
@@ -125,13 +126,104 @@ const FolderGuid *KnownFolderGuid(FolderId id) {
     return nullptr;
 }
 
+void GetShellFolderPath(FolderId id, PathText *path) {
+    FolderQuery query = {SHELL_FOLDER, id, {}, {}};
+    AskPlatformForFolder(&query, path);
+}
+
+void GetTempFolderPath(PathText *path) {
+    FolderQuery query = {TEMP_FOLDER, TEMP_FOLDER_ID, {}, {}};
+    AskPlatformForFolder(&query, path);
+}
+
+// Every keyword names a folder, whether or not the platform knows it.
 void GetFolderPath(FolderId id, PathText *path) {
-    if (id == TEMP_FOLDER_ID)
+    const FolderGuid *known = KnownFolderGuid(id);
+    if (id == TEMP_FOLDER_ID) {
         GetTempFolderPath(path);
-    else if (id >= FIRST_KNOWN_FOLDER_ID)
-        GetKnownFolderPath(id, path);
-    else
+    } else if (known != nullptr) {
+        FolderQuery query = {KNOWN_FOLDER, id, *known, {}};
+        AskPlatformForFolder(&query, path);
+    } else {
         GetShellFolderPath(id, path);
+    }
+}
+
+static int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = UpperCaseByte(c);
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+bool ParseFolderGuid(Text word, FolderGuid *guid) {
+    static const char shape[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+    if (word.length != sizeof shape - 1)
+        return false;
+    uint8_t bytes[16];
+    size_t count = 0;
+    // Hex digits come in pairs, each pair one byte as written.
+    for (size_t i = 0; i < word.length; i++) {
+        if (shape[i] != 'X') {
+            if (word.bytes[i] != shape[i])
+                return false;
+            continue;
+        }
+        int high = HexDigitValue(word.bytes[i]), low = HexDigitValue(word.bytes[++i]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes[count++] = uint8_t(high << 4 | low);
+    }
+    guid->data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | bytes[2] << 8 | bytes[3];
+    guid->data2 = uint16_t(bytes[4] << 8 | bytes[5]);
+    guid->data3 = uint16_t(bytes[6] << 8 | bytes[7]);
+    memcpy(guid->data4, bytes + 8, 8);
+    return true;
+}
+
+bool ParseShellName(Text word, Text *name) {
+    static const size_t PREFIX = 6;
+    if (word.length <= PREFIX || !BeginsInAnyCase(word, "SHELL:"))
+        return false;
+    *name = Text{word.bytes + PREFIX, word.length - PREFIX};
+    return true;
+}
+
+bool ParseCsidl(Text word, FolderId *id) {
+    if (!BeginsInAnyCase(word, "CSIDL:"))
+        return false;
+    Text number = {word.bytes + 6, word.length - 6};
+    int base = 10;
+    if (BeginsInAnyCase(number, "0X")) {
+        base = 16;
+        number.bytes += 2;
+        number.length -= 2;
+    }
+    if (number.length == 0)
+        return false;
+    FolderId value = 0;
+    for (size_t i = 0; i < number.length; i++) {
+        int digit = HexDigitValue(number.bytes[i]);
+        if (digit < 0 || digit >= base)
+            return false;
+        value = value * base + digit;
+        if (value > 255)
+            return false;
+    }
+    *id = value;
+    return true;
+}
+
+bool GetNamedFolderPath(Text word, PathText *path) {
+    FolderQuery query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}};
+    path->length = 0;
+    if (ParseShellName(word, &query.name))
+        query.kind = FOLDER_BY_NAME;
+    else if (ParseCsidl(word, &query.id))
+        query.kind = SHELL_FOLDER;
+    else if (!ParseFolderGuid(word, &query.guid))
+        return false;
+    return AskPlatformForFolder(&query, path);
 }
 
 static void AppendByte(PathText *path, char c) {

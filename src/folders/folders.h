@@ -1,5 +1,5 @@
-// Keywords to folder ids, folder ids to paths, and the trailing-backslash
-// rule. Nothing here writes anything.
+// Keywords to folder ids, folder ids and the words that name any folder to
+// paths, and the trailing-backslash rule. Nothing here writes anything.
 #ifndef KORVANE_FOLDERS_H
 #define KORVANE_FOLDERS_H
 
@@ -45,20 +45,48 @@ inline Text TextOfPath(const PathText *path) {
     return Text{path->bytes, path->length};
 }
 
+// What the platform is asked for: a shell folder by its id, the temporary
+// directory, a known folder of the keyword table, or any known folder by its
+// GUID or its canonical name.
+enum FolderKind { SHELL_FOLDER, TEMP_FOLDER, KNOWN_FOLDER, FOLDER_BY_GUID, FOLDER_BY_NAME };
+
+struct FolderQuery {
+    FolderKind kind;
+    FolderId id;     // SHELL_FOLDER and KNOWN_FOLDER
+    FolderGuid guid; // KNOWN_FOLDER and FOLDER_BY_GUID
+    Text name;       // FOLDER_BY_NAME, in the command line's code page
+};
+
+// The platform's one entry (folders_win32.cpp, folders_posix.cpp): leaves
+// the folder's file-system path, or the empty text, in *path, and says
+// whether the platform knows the folder at all.
+bool AskPlatformForFolder(const FolderQuery *query, PathText *path);
+
 // Writes text.length bytes to out.
 void UpperCaseAscii(Text text, char *out);
 FolderId KeywordToFolderId(Text keyword);
 // The GUID of a known folder's id; null for any other id.
 const FolderGuid *KnownFolderGuid(FolderId id);
 
+// Words that name a folder outside the keyword table. Each recogniser reads
+// the word alone and says whether it has the form:
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in hex digits of either case;
+// "shell:" in any case and a name of at least one byte; "csidl:" in any case
+// and a number from 0 to 255 in decimal, or in hex after "0x".
+bool ParseFolderGuid(Text word, FolderGuid *guid);
+bool ParseShellName(Text word, Text *name);
+bool ParseCsidl(Text word, FolderId *id);
+// A word of one of those forms names a folder when the platform knows it;
+// then its path, or the empty text, is in *path.
+bool GetNamedFolderPath(Text word, PathText *path);
+
 // Each of these leaves a path or the empty text in *path, never an error.
 void GetFolderPath(FolderId id, PathText *path);
 void GetShellFolderPath(FolderId id, PathText *path);
 void GetTempFolderPath(PathText *path);
-void GetKnownFolderPath(FolderId id, PathText *path);
-// Windows: the same, with the query taken from this library (shell32), which
-// may lack it.
-void GetKnownFolderPathFrom(void *library, FolderId id, PathText *path);
+// Windows: a known folder's path, with the query taken from this library
+// (shell32), which may lack it.
+void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *path);
 
 // Changes *path into the form the program prints.
 void WithTrailingDelimiter(PathText *path);

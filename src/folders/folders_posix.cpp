@@ -74,21 +74,17 @@ static void ComposeHostPath(const HostFolder *folder, PathText *path) {
         path->length = 0;
 }
 
-static void GetHostFolderPath(FolderId id, PathText *path) {
+// No known-folder manager here: a GUID or a shell name names nothing, as on
+// Windows before Vista. A shell id names a folder where the host has one.
+bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     path->length = 0;
+    if (query->kind == FOLDER_BY_GUID || query->kind == FOLDER_BY_NAME)
+        return false;
+    FolderId id = query->kind == TEMP_FOLDER ? TEMP_FOLDER_ID : query->id;
     for (const HostFolder &folder : HostFolders)
-        if (folder.id == id)
-            return ComposeHostPath(&folder, path);
-}
-
-void GetShellFolderPath(FolderId id, PathText *path) {
-    GetHostFolderPath(id, path);
-}
-
-void GetTempFolderPath(PathText *path) {
-    GetHostFolderPath(TEMP_FOLDER_ID, path);
-}
-
-void GetKnownFolderPath(FolderId id, PathText *path) {
-    GetHostFolderPath(id, path);
+        if (folder.id == id) {
+            ComposeHostPath(&folder, path);
+            return true;
+        }
+    return false;
 }

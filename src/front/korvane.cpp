@@ -2,9 +2,12 @@
 //   korvane KEYWORD...   prints the path of the first keyword that names a folder
 //   korvane              lists the keywords and their paths, then waits for Enter
 //   korvane /?           lists them and ends at once
+//   korvane /all         prints every keyword and its path, KEYWORD=PATH a line
+//   korvane /json        prints the same as one JSON object
 #include "../console/console.h"
 #include "../folders/folders.h"
 #include "arguments.h"
+#include "json.h"
 
 static const uint8_t BLACK = 0, BLUE = 1, GREEN = 2, BROWN = 6, LIGHT_GREY = 7, DARK_GREY = 8,
                      LIGHT_GREEN = 10, LIGHT_CYAN = 11;
@@ -29,15 +32,59 @@ static Text PrintedPath(FolderId id) {
     return TextOfPath(&FolderPath);
 }
 
+// A keyword always names a folder; a GUID, a shell name or a CSIDL only one
+// that the platform knows.
 static void RunLookupMode(ArgumentWalk *arguments) {
     Text word;
     while (NextArgument(arguments, &word)) {
-        FolderId id = KeywordToFolderId(NormalizeArgument(word));
+        Text normal = NormalizeArgument(word);
+        FolderId id = KeywordToFolderId(normal);
         if (id >= 0) {
             WriteColored(PrintedPath(id), LIGHT_GREEN, BLACK, ConsoleHandle);
             return;
         }
+        if (GetNamedFolderPath(normal, &FolderPath)) {
+            WithTrailingDelimiter(&FolderPath);
+            WriteColored(TextOfPath(&FolderPath), LIGHT_GREEN, BLACK, ConsoleHandle);
+            return;
+        }
     }
+}
+
+// Every keyword in the table's order, a folder without a path included.
+static void RunAllMode() {
+    for (const FolderKeyword &row : FolderKeywordTable) {
+        WriteColored(TextOf(row.keyword), GREEN, BLACK, ConsoleHandle);
+        WriteColored(TextOf("="), BROWN, BLACK, ConsoleHandle);
+        WriteLineColored(PrintedPath(row.id), LIGHT_GREY, BLACK, ConsoleHandle);
+    }
+}
+
+// A line of the object: two spaces, the key, and the path as a string or
+// null; the longest path escaped fits.
+static char JsonLine[JSON_BYTES_PER_BYTE * PATH_CAPACITY + 64];
+
+static size_t AppendText(size_t at, Text text) {
+    memcpy(JsonLine + at, text.bytes, text.length);
+    return at + text.length;
+}
+
+static void RunJsonMode() {
+    WriteLineColored(TextOf("{"), LIGHT_GREY, BLACK, ConsoleHandle);
+    for (size_t i = 0; i < FOLDER_KEYWORD_COUNT; i++) {
+        Text path = PrintedPath(FolderKeywordTable[i].id);
+        size_t length = AppendText(0, TextOf("  \""));
+        length = AppendText(length, TextOf(FolderKeywordTable[i].keyword));
+        length = AppendText(length, TextOf(path.length > 0 ? "\": \"" : "\": null"));
+        if (path.length > 0) {
+            length += EscapeJson(path, JsonLine + length);
+            JsonLine[length++] = '"';
+        }
+        if (i + 1 < FOLDER_KEYWORD_COUNT)
+            JsonLine[length++] = ',';
+        WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    }
+    WriteLineColored(TextOf("}"), LIGHT_GREY, BLACK, ConsoleHandle);
 }
 
 // Each folder is looked up only when its row is due, so that a console shows
@@ -67,6 +114,13 @@ static bool AsksForHelp(ArgumentWalk arguments) {
     return SpellsText(word, "/?") || SpellsText(word, "-?") || SpellsText(word, "?");
 }
 
+// The first word, read as a keyword is, spells a mode's name.
+static bool FirstWordSpells(ArgumentWalk arguments, const char *mode) {
+    Text word;
+    NextArgument(&arguments, &word);
+    return SpellsInAnyCase(NormalizeArgument(word), mode);
+}
+
 static bool HasArguments(ArgumentWalk arguments) {
     Text word;
     return NextArgument(&arguments, &word);
@@ -85,6 +139,10 @@ int main(int argc, char **argv) {
         RunListingMode(true);
     else if (AsksForHelp(arguments))
         RunListingMode(false);
+    else if (FirstWordSpells(arguments, "ALL"))
+        RunAllMode();
+    else if (FirstWordSpells(arguments, "JSON"))
+        RunJsonMode();
     else
         RunLookupMode(&arguments);
 

@@ -1,6 +1,7 @@
-// The raw command line: split into words, each normalised and looked up, and
-// each taken as a path by the trailing-delimiter rule. Checks what must hold
-// by the rules, whatever the bytes.
+// The raw command line: split into words, each normalised and looked up as a
+// keyword and as a word of the other forms, taken as a path by the
+// trailing-delimiter rule, and escaped as a JSON string. Checks what must
+// hold by the rules, whatever the bytes.
 #include <stdint.h>
 #include <string.h>
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 #include "../../src/folders/folders.h"
 #include "../../src/front/arguments.h"
+#include "../../src/front/json.h"
 #include "check.h"
 
 static bool IsBlank(char c) {
@@ -21,6 +23,108 @@ static bool IsPrefix(char c) {
 
 static bool Within(Text inner, Text outer) {
     return inner.bytes >= outer.bytes && inner.bytes + inner.length <= outer.bytes + outer.length;
+}
+
+static bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
+
+static bool BeginsWith(Text word, const char *lower) {
+    size_t length = strlen(lower);
+    if (word.length < length)
+        return false;
+    for (size_t i = 0; i < length; i++)
+        if (tolower((unsigned char)word.bytes[i]) != lower[i])
+            return false;
+    return true;
+}
+
+// Each recogniser accepts only its own form, on a copy of exactly the word's
+// size, so that ASan sees a read past it.
+static void CheckForms(Text normal) {
+    std::unique_ptr<char[]> copy(new char[normal.length + 1]);
+    memcpy(copy.get(), normal.bytes, normal.length);
+    Text word = {copy.get(), normal.length};
+    FolderGuid guid;
+    if (ParseFolderGuid(word, &guid)) {
+        CHECK(word.length == 38 && word.bytes[0] == '{' && word.bytes[37] == '}');
+        for (size_t i = 1; i < 37; i++)
+            CHECK(i == 9 || i == 14 || i == 19 || i == 24 ? word.bytes[i] == '-'
+                                                          : IsHex(word.bytes[i]));
+        char spelled[40];
+        snprintf(spelled, sizeof spelled, "%08x-%04x-%04x-%02x%02x-", guid.data1, guid.data2,
+                 guid.data3, guid.data4[0], guid.data4[1]);
+        for (int i = 0; i < 24; i++)
+            CHECK(tolower((unsigned char)word.bytes[1 + i]) == spelled[i]);
+    }
+    Text name;
+    if (ParseShellName(word, &name)) {
+        CHECK(BeginsWith(word, "shell:") && word.length > 6);
+        CHECK(name.bytes == word.bytes + 6 && name.length == word.length - 6);
+    }
+    FolderId id = NO_FOLDER_ID;
+    if (ParseCsidl(word, &id)) {
+        CHECK(BeginsWith(word, "csidl:") && id >= 0 && id <= 255);
+        bool hex = BeginsWith(Text{word.bytes + 6, word.length - 6}, "0x");
+        std::string digits(word.bytes + 6 + 2 * hex, word.length - 6 - 2 * hex);
+        CHECK(!digits.empty());
+        for (char c : digits)
+            CHECK(hex ? IsHex(c) : c >= '0' && c <= '9');
+        CHECK(strtol(digits.c_str(), nullptr, hex ? 16 : 10) == id);
+    }
+}
+
+// The code points of UTF-8 text; false where it is not UTF-8.
+static bool DecodeUtf8(Text text, std::vector<uint32_t> *points) {
+    for (size_t i = 0; i < text.length;) {
+        unsigned char lead = (unsigned char)text.bytes[i];
+        size_t more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 9;
+        if (more > 3 || lead > 0xF4 || i + more >= text.length + (more == 0))
+            return false;
+        uint32_t point = more == 0 ? lead : lead & (0x3F >> more);
+        for (size_t k = 1; k <= more; k++) {
+            if ((text.bytes[i + k] & 0xC0) != 0x80)
+                return false;
+            point = point << 6 | (text.bytes[i + k] & 0x3F);
+        }
+        if ((more == 2 && point < 0x800) || (more == 3 && point < 0x10000) || point > 0x10FFFF ||
+            (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        points->push_back(point);
+        i += more + 1;
+    }
+    return true;
+}
+
+// The escaped text is ASCII without a bare quote or control, and a JSON
+// reader gets the word back from it whenever the word is UTF-8.
+static void CheckJson(Text word) {
+    std::string json(JSON_BYTES_PER_BYTE * word.length, '\0');
+    json.resize(EscapeJson(word, &json[0]));
+    std::vector<uint32_t> read, expected;
+    for (size_t i = 0; i < json.size(); i++) {
+        CHECK((unsigned char)json[i] >= 0x20 && (unsigned char)json[i] < 0x7F && json[i] != '"');
+        if (json[i] != '\\') {
+            read.push_back((unsigned char)json[i]);
+            continue;
+        }
+        CHECK(i + 1 < json.size());
+        char kind = json[++i];
+        if (kind == '"' || kind == '\\') {
+            read.push_back((unsigned char)kind);
+            continue;
+        }
+        CHECK(kind == 'u' && i + 4 < json.size());
+        uint32_t unit = uint32_t(strtoul(json.substr(i + 1, 4).c_str(), nullptr, 16));
+        i += 4;
+        if (!read.empty() && read.back() >= 0xD800 && read.back() < 0xDC00 && unit >= 0xDC00 &&
+            unit < 0xE000)
+            read.back() = 0x10000 + ((read.back() - 0xD800) << 10) + (unit - 0xDC00);
+        else
+            read.push_back(unit);
+    }
+    if (DecodeUtf8(word, &expected))
+        CHECK(read == expected);
 }
 
 static void CheckWord(Text word) {
@@ -52,6 +156,8 @@ static void CheckWord(Text word) {
             CHECK((normal.bytes[i] & ~0x20) == row.keyword[i] || normal.bytes[i] == row.keyword[i]);
     }
     CHECK(found);
+    CheckForms(normal);
+    CheckJson(word);
 
     static PathText path;
     if (word.length > PATH_CAPACITY - 2)
