@@ -1,21 +1,53 @@
 /* The floor: the least a Windows program does to give korvane's answers.
-   It asks the shell for each folder id on its command line (9999 is the
-   temporary directory) and writes the paths with one WriteFile.
+   It asks the shell for each folder on its command line, a shell id (9999
+   is the temporary directory) or a known folder's {GUID}, and writes the
+   paths with one WriteFile.
        floor.exe 26          what korvane appdata needs
-       floor.exe 0 2 ... 9999  what the listing needs */
+       floor.exe 0 2 ... 9999  what the listing needs
+       floor.exe 0 1 ... {374DE290-...}  what korvane /all needs */
+#define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
 #include <stdlib.h>
 #include <string.h>
 
+#define MOST 80
+
+static int Hex(const char *digits, int count)
+{
+    char part[9] = "";
+    memcpy(part, digits, count);
+    return (int)strtoul(part, NULL, 16);
+}
+
+static GUID ParseGuid(const char *text)
+{
+    GUID guid;
+    static const int offsets[] = {20, 22, 25, 27, 29, 31, 33, 35};
+    guid.Data1 = (unsigned long)strtoul(text + 1, NULL, 16);
+    guid.Data2 = (unsigned short)Hex(text + 10, 4);
+    guid.Data3 = (unsigned short)Hex(text + 15, 4);
+    for (int i = 0; i < 8; i++)
+        guid.Data4[i] = (unsigned char)Hex(text + offsets[i], 2);
+    return guid;
+}
+
 int main(int argc, char **argv)
 {
-    static char out[64 * (MAX_PATH + 2)];
+    static char out[MOST * (MAX_PATH + 2)];
     size_t used = 0;
-    for (int i = 1; i < argc && i < 64; i++) {
+    IMalloc *allocator;
+    SHGetMalloc(&allocator);
+    for (int i = 1; i < argc && i < MOST; i++) {
         int id = atoi(argv[i]);
         char *path = out + used;
-        if (id == 9999) {
+        if (argv[i][0] == '{') {
+            GUID guid = ParseGuid(argv[i]);
+            wchar_t *found = NULL;
+            if (SHGetKnownFolderPath(&guid, 0, NULL, &found) == S_OK)
+                used += WideCharToMultiByte(CP_ACP, 0, found, -1, path, MAX_PATH, NULL, NULL) - 1;
+            allocator->lpVtbl->Free(allocator, found);
+        } else if (id == 9999) {
             used += GetTempPathA(MAX_PATH, path);
         } else {
             LPITEMIDLIST list;

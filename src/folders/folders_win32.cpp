@@ -110,8 +110,11 @@ static bool AskManager(IKnownFolderManager *manager, const FolderQuery *query, P
         if (units > 0)
             found = manager->GetFolderByName(WidePath, &folder);
     }
-    if (found != S_OK || folder == nullptr)
+    if (found != S_OK) {
+        if (folder != nullptr)
+            folder->Release();
         return false;
+    }
     wchar_t *wide = nullptr;
     if (folder->GetPath(0, &wide) == S_OK)
         KeepAsUtf8(wide, WideLength(wide, LONGEST_PATH), path);
