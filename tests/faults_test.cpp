@@ -1,5 +1,5 @@
 // Failing streams and odd folders: each test here backs rows of the fault
-// matrix in the README.
+// matrix in docs/developing.md.
 #include <gtest/gtest.h>
 #include "listing.h"
 #include "oracle.h"

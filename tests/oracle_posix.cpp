@@ -1,5 +1,5 @@
 // The host build answers from the environment, so the launches set one and
-// this table says what each keyword must then give; the README shows it.
+// this table says what each keyword must then give; docs/developing.md shows it.
 #include <errno.h>
 #include <map>
 #include "oracle.h"
