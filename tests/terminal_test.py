@@ -79,6 +79,16 @@ def plain(program, args):
                           check=True).stdout.decode("latin-1")
 
 
+def then_mark(program, argument):
+    """The program with one argument, then AFTER-MARK. A Windows program runs
+    in cmd, as from a batch file: what comes after it must not take its
+    colours."""
+    if len(program) == 1:
+        return "'%s' %s; printf AFTER-MARK" % (program[0], argument)
+    return "%s cmd /c '%s %s & echo AFTER-MARK'" % (" ".join(program[:-1]),
+                                                    windows_path(program[-1]), argument)
+
+
 def check_non_ascii_paths(program, codec):
     emulator, exe = program[:-1], program[-1]
     quoted = " ".join("'%s'" % word for word in program)
@@ -119,14 +129,7 @@ def main():
     appdata = plain(program, ["appdata"])
     rows = [line.split(" => ", 1) for line in plain(program, []).split("\r\n")[3:-1]]
 
-    # A Windows program runs in cmd, as from a batch file: what comes after it
-    # must not take its colours.
-    after = "printf AFTER-MARK"
-    lookup = "%s appdata; %s" % (quoted, after)
-    if len(program) > 1:
-        lookup = "%s cmd /c '%s appdata & echo AFTER-MARK'" % (
-            " ".join(program[:-1]), windows_path(program[-1]))
-    start("lookup", "printf 'BEFORE-%%s\\n' TEXT; %s; sleep 60" % lookup)
+    start("lookup", "printf 'BEFORE-%%s\\n' TEXT; %s; sleep 60" % then_mark(program, "appdata"))
     text = wait_for("AFTER-MARK")
     check("BEFORE-TEXT" not in text, "lookup mode clears what the terminal showed before")
     line = next((l for l in text.splitlines() if "AFTER-MARK" in l), "")
@@ -140,13 +143,13 @@ def main():
     # Every folder: a keyword in the listing's keyword colour, its path in the
     # path colour, and the terminal's own colour after it.
     every = [line.split("=", 1) for line in plain(program, ["/all"]).split("\r\n")[:-1]]
-    start("all", "%s /all; printf EXITED-MARK; sleep 60" % quoted, rows=len(every) + 4)
-    lines = wait_for("EXITED-MARK").splitlines()
+    start("all", then_mark(program, "/all") + "; sleep 60", rows=len(every) + 4)
+    lines = wait_for("AFTER-MARK").splitlines()
     check(len(every) == 67, "67 lines from /all")
     for (keyword, path), line in zip(every, lines):
         expected = sgr(GREEN) + keyword + sgr(BROWN) + "=" + (sgr(grey) + path if path else "")
         check(line.startswith(expected), "/all line %s in green, brown and grey" % keyword)
-    escapes = re.findall(r"\x1b\[([0-9;]*)m", lines[len(every)].split("EXITED-MARK")[0])
+    escapes = re.findall(r"\x1b\[([0-9;]*)m", lines[len(every)].split("AFTER-MARK")[0])
     check(bool(escapes) and escapes[-1] in ("0", "39", ""),
           "the text after /all is in the terminal's own colour: %r" % escapes)
 
