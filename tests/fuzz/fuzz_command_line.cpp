@@ -2,6 +2,7 @@
 // keyword and as a word of the other forms, taken as a path by the
 // trailing-delimiter rule, and escaped as a JSON string. Checks what must
 // hold by the rules, whatever the bytes.
+#include <iconv.h>
 #include <stdint.h>
 #include <string.h>
 #include <algorithm>
@@ -74,25 +75,17 @@ static void CheckForms(Text normal) {
     }
 }
 
-// The code points of UTF-8 text; false where it is not UTF-8.
+// The code points of UTF-8 text, by the C library's decoder; false where it
+// is not UTF-8.
 static bool DecodeUtf8(Text text, std::vector<uint32_t> *points) {
-    for (size_t i = 0; i < text.length;) {
-        unsigned char lead = (unsigned char)text.bytes[i];
-        size_t more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 9;
-        if (more > 3 || lead > 0xF4 || i + more >= text.length + (more == 0))
-            return false;
-        uint32_t point = more == 0 ? lead : lead & (0x3F >> more);
-        for (size_t k = 1; k <= more; k++) {
-            if ((text.bytes[i + k] & 0xC0) != 0x80)
-                return false;
-            point = point << 6 | (text.bytes[i + k] & 0x3F);
-        }
-        if ((more == 2 && point < 0x800) || (more == 3 && point < 0x10000) || point > 0x10FFFF ||
-            (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        points->push_back(point);
-        i += more + 1;
-    }
+    static iconv_t decoder = iconv_open("UTF-32LE", "UTF-8");
+    points->assign(text.length, 0);
+    char *in = const_cast<char *>(text.bytes), *out = (char *)points->data();
+    size_t inLeft = text.length, outLeft = 4 * text.length;
+    iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(decoder, &in, &inLeft, &out, &outLeft) == size_t(-1))
+        return false;
+    points->resize(text.length - outLeft / 4);
     return true;
 }
 
