@@ -52,7 +52,7 @@ enum FolderKind { SHELL_FOLDER, TEMP_FOLDER, KNOWN_FOLDER, FOLDER_BY_GUID, FOLDE
 
 struct FolderQuery {
     FolderKind kind;
-    FolderId id;     // SHELL_FOLDER and KNOWN_FOLDER
+    FolderId id;     // SHELL_FOLDER, TEMP_FOLDER and KNOWN_FOLDER
     FolderGuid guid; // KNOWN_FOLDER and FOLDER_BY_GUID
     Text name;       // FOLDER_BY_NAME, in the command line's code page
 };

@@ -80,9 +80,8 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     path->length = 0;
     if (query->kind == FOLDER_BY_GUID || query->kind == FOLDER_BY_NAME)
         return false;
-    FolderId id = query->kind == TEMP_FOLDER ? TEMP_FOLDER_ID : query->id;
     for (const HostFolder &folder : HostFolders)
-        if (folder.id == id) {
+        if (folder.id == query->id) {
             ComposeHostPath(&folder, path);
             return true;
         }

@@ -39,15 +39,13 @@ static void RunLookupMode(ArgumentWalk *arguments) {
     while (NextArgument(arguments, &word)) {
         Text normal = NormalizeArgument(word);
         FolderId id = KeywordToFolderId(normal);
-        if (id >= 0) {
-            WriteColored(PrintedPath(id), LIGHT_GREEN, BLACK, ConsoleHandle);
-            return;
-        }
-        if (GetNamedFolderPath(normal, &FolderPath)) {
-            WithTrailingDelimiter(&FolderPath);
-            WriteColored(TextOfPath(&FolderPath), LIGHT_GREEN, BLACK, ConsoleHandle);
-            return;
-        }
+        if (id >= 0)
+            GetFolderPath(id, &FolderPath);
+        else if (!GetNamedFolderPath(normal, &FolderPath))
+            continue;
+        WithTrailingDelimiter(&FolderPath);
+        WriteColored(TextOfPath(&FolderPath), LIGHT_GREEN, BLACK, ConsoleHandle);
+        return;
     }
 }
 
