@@ -3,6 +3,7 @@
 // itself would quote the words again).
 #include <windows.h>
 #include <psapi.h>
+#include <stdio.h>
 #include <map>
 #include "oracle.h"
 #include "system.h"
@@ -107,11 +108,20 @@ PlatformHandle StartProgram(const std::vector<std::string> &words,
     startup.hStdOutput = out;
     startup.hStdError = out;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE,
-                        DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup,
-                        &process)) {
+    // Now and then Wine loses a new process inside its own loader, before
+    // the process has finished starting and so before the program's first
+    // instruction; CreateProcess then fails with ERROR_INTERNAL_ERROR. The
+    // program has not run at all, so it is started once more, and the test's
+    // log says so.
+    for (int attempt = 1;; attempt++) {
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE,
+                           DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr,
+                           &startup, &process))
+            break;
         *error = GetLastError();
-        return NO_HANDLE;
+        if (*error != ERROR_INTERNAL_ERROR || attempt == 2)
+            return NO_HANDLE;
+        fprintf(stderr, "Wine lost the program before it started (error 1359); once more\n");
     }
     CloseHandle(process.hThread);
     return process.hProcess;
