@@ -50,6 +50,14 @@ def wait_for(marker, seconds=60):
     raise SystemExit("gave up waiting for %r; the screen:\n%s" % (marker, screen()))
 
 
+def wait_until(condition, seconds=30):
+    """The screen once the condition holds, or when the wait ends."""
+    deadline = time.time() + seconds
+    while not condition() and time.time() < deadline:
+        time.sleep(0.2)
+    return screen()
+
+
 def start(name, shell_command, rows=60):
     global session
     session = name
@@ -144,11 +152,16 @@ def main():
     # path colour, and the terminal's own colour after it.
     every = [line.split("=", 1) for line in plain(program, ["/all"]).split("\r\n")[:-1]]
     start("all", then_mark(program, "/all") + "; sleep 60", rows=len(every) + 4)
-    lines = wait_for("AFTER-MARK").splitlines()
+    wait_for("AFTER-MARK")
+    expected = [sgr(GREEN) + keyword + sgr(BROWN) + "=" + (sgr(grey) + path if path else "")
+                for keyword, path in every]
+    # Wine's console draws the terminal's lines in its own time: wait until
+    # they are all as expected, or for the bounded wait to end.
+    drawn = lambda lines: all(l.startswith(e) for e, l in zip(expected, lines))
+    lines = wait_until(lambda: drawn(screen().splitlines())).splitlines()
     check(len(every) == 67, "67 lines from /all")
-    for (keyword, path), line in zip(every, lines):
-        expected = sgr(GREEN) + keyword + sgr(BROWN) + "=" + (sgr(grey) + path if path else "")
-        check(line.startswith(expected), "/all line %s in green, brown and grey" % keyword)
+    for (keyword, _), want, line in zip(every, expected, lines):
+        check(line.startswith(want), "/all line %s in green, brown and grey" % keyword)
     escapes = re.findall(r"\x1b\[([0-9;]*)m", lines[len(every)].split("AFTER-MARK")[0])
     check(bool(escapes) and escapes[-1] in ("0", "39", ""),
           "the text after /all is in the terminal's own colour: %r" % escapes)
