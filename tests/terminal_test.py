@@ -117,9 +117,8 @@ def check_non_ascii_paths(program, codec):
         check(written == path.encode(codec, "replace"),
               "redirected in the console: %r in %s, ? for what it lacks" % (written, codec))
         start("listing-paths", "%s; printf EXITED-MARK; sleep 60" % quoted)
-        text = without_colours(wait_for("TEMP" + sgr(BROWN) + " => "))
-        time.sleep(0.5)
-        text = without_colours(screen())
+        wait_for("TEMP" + sgr(BROWN) + " => ")
+        text = without_colours(wait_until(lambda: "TEMP => " + path in without_colours(screen())))
         check("TEMP => " + path in text, "the listing's TEMP row on screen: " + path)
         tmux("send-keys", "-t", session, "Enter")
         wait_for("EXITED-MARK", 30)
@@ -167,9 +166,9 @@ def main():
           "the text after /all is in the terminal's own colour: %r" % escapes)
 
     start("listing", "printf 'BEFORE-%%s\\n' TEXT; %s; printf EXITED-MARK; sleep 60" % quoted)
-    text = wait_for("TEMP" + sgr(BROWN) + " => ")
-    time.sleep(0.5)
-    text = screen()
+    wait_for("TEMP" + sgr(BROWN) + " => ")
+    last_row = sgr(GREEN) + "TEMP" + sgr(BROWN) + " => " + sgr(grey) + rows[-1][1]
+    text = wait_until(lambda: last_row in screen())
     lines = text.splitlines()
     check("BEFORE-TEXT" not in text, "listing mode clears what the terminal showed before")
     check(lines[0].startswith(sgr(LIGHT_GREEN) + "korvane.exe " + sgr(GREEN) + "[Parameter]"),
