@@ -181,24 +181,28 @@ bool ParseFolderGuid(Text word, FolderGuid *guid) {
     return true;
 }
 
-bool ParseShellName(Text word, Text *name) {
-    static const size_t PREFIX = 6;
-    if (word.length <= PREFIX || !BeginsInAnyCase(word, "SHELL:"))
+// What follows the prefix, when the word begins with it in any case.
+static bool AfterPrefix(Text word, const char *upper, Text *rest) {
+    if (!BeginsInAnyCase(word, upper))
         return false;
-    *name = Text{word.bytes + PREFIX, word.length - PREFIX};
+    size_t length = strlen(upper);
+    *rest = Text{word.bytes + length, word.length - length};
+    return true;
+}
+
+bool ParseShellName(Text word, Text *name) {
+    Text rest;
+    if (!AfterPrefix(word, "SHELL:", &rest) || rest.length == 0)
+        return false;
+    *name = rest;
     return true;
 }
 
 bool ParseCsidl(Text word, FolderId *id) {
-    if (!BeginsInAnyCase(word, "CSIDL:"))
+    Text number;
+    if (!AfterPrefix(word, "CSIDL:", &number))
         return false;
-    Text number = {word.bytes + 6, word.length - 6};
-    int base = 10;
-    if (BeginsInAnyCase(number, "0X")) {
-        base = 16;
-        number.bytes += 2;
-        number.length -= 2;
-    }
+    int base = AfterPrefix(number, "0X", &number) ? 16 : 10;
     if (number.length == 0)
         return false;
     FolderId value = 0;

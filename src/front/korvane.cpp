@@ -104,24 +104,19 @@ static void RunListingMode(bool waitsForEnter) {
     }
 }
 
+// The first word alone chooses the mode; the walk itself stays where it is.
+// Empty when there are no arguments.
+static Text FirstWord(ArgumentWalk arguments) {
+    Text word = {"", 0};
+    if (!NextArgument(&arguments, &word))
+        word.length = 0;
+    return word;
+}
+
 // The first thing a Windows user types; no keyword looks like it.
-static bool AsksForHelp(ArgumentWalk arguments) {
-    Text word;
-    NextArgument(&arguments, &word);
-    word = TrimText(word);
-    return SpellsText(word, "/?") || SpellsText(word, "-?") || SpellsText(word, "?");
-}
-
-// The first word, read as a keyword is, spells a mode's name.
-static bool FirstWordSpells(ArgumentWalk arguments, const char *mode) {
-    Text word;
-    NextArgument(&arguments, &word);
-    return SpellsInAnyCase(NormalizeArgument(word), mode);
-}
-
-static bool HasArguments(ArgumentWalk arguments) {
-    Text word;
-    return NextArgument(&arguments, &word);
+static bool AsksForHelp(Text first) {
+    first = TrimText(first);
+    return SpellsText(first, "/?") || SpellsText(first, "-?") || SpellsText(first, "?");
 }
 
 int main(int argc, char **argv) {
@@ -133,13 +128,16 @@ int main(int argc, char **argv) {
 
     ArgumentWalk arguments;
     StartArguments(&arguments, argc, argv);
-    if (!HasArguments(arguments))
+    Text first = FirstWord(arguments);
+    // A mode's name is read as a keyword is: trimmed, one prefix dropped.
+    Text mode = NormalizeArgument(first);
+    if (first.length == 0)
         RunListingMode(true);
-    else if (AsksForHelp(arguments))
+    else if (AsksForHelp(first))
         RunListingMode(false);
-    else if (FirstWordSpells(arguments, "ALL"))
+    else if (SpellsInAnyCase(mode, "ALL"))
         RunAllMode();
-    else if (FirstWordSpells(arguments, "JSON"))
+    else if (SpellsInAnyCase(mode, "JSON"))
         RunJsonMode();
     else
         RunLookupMode(&arguments);
