@@ -48,7 +48,9 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
 
 // The stream reads 128 bytes at a time, so a line of 10 MB costs no memory.
 // The test never holds the 10 MB either: a forked child counts the test's
-// memory as its own until its exec.
+// memory as its own until its exec. Each figure is the largest of those
+// read while the program waits for its input, once it has taken the input,
+// and until its end: both must exist, or the test measured nothing.
 TEST(Faults, ATenMegabyteLineKeepsMemoryFlat) {
     Outcome small = RunKorvane({{}, SINK_FILE, SOURCE_BYTES, "\n"});
     // 10 MB, and no line end
@@ -56,6 +58,7 @@ TEST(Faults, ATenMegabyteLineKeepsMemoryFlat) {
     EXPECT_EQ(huge.status, 0u);
     EXPECT_EQ(huge.out, small.out);
     ASSERT_GT(small.peakMemory, 0u) << "the platform should tell the peak memory";
+    ASSERT_GT(huge.peakMemory, 0u) << "the platform should tell the peak memory";
     EXPECT_LT(huge.peakMemory, small.peakMemory + (1 << 20))
         << small.peakMemory << " bytes for one line, " << huge.peakMemory << " for 10 MB";
 }

@@ -1,6 +1,8 @@
 // Runs the built program as a child with the standard streams a launch asks
 // for, feeds its input, and collects its output and exit status.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <chrono>
 #include <thread>
 #include "process.h"
 #include "system.h"
@@ -14,13 +16,25 @@ static std::string ReadWhole(PlatformHandle handle) {
     return bytes;
 }
 
-static void Feed(PlatformHandle writer, std::string input, size_t repeats) {
+// A program can end between two questions for its memory, and then no
+// figure exists. Held at its input it cannot: the input is fed once the
+// first figure is read (or the program has ended without reading any), and
+// the end of input comes after one more figure, read with all of it taken
+// but what the pipe holds.
+static void Feed(PlatformHandle writer, std::string input, size_t repeats, PlatformHandle child,
+                 size_t *peakMemory) {
+    for (int waits = 0; waits < 30000 && !HasEnded(child); waits++) {
+        if ((*peakMemory = PeakMemoryNow(child)) > 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     for (; repeats > 0; repeats--)
         for (size_t at = 0, written; at < input.size(); at += written)
             if (!WriteSome(writer, input.data() + at, input.size() - at, &written)) {
                 repeats = 1; // the child has stopped reading
                 break;
             }
+    *peakMemory = std::max(*peakMemory, PeakMemoryNow(child));
     CloseEnd(&writer);
 }
 
@@ -69,8 +83,9 @@ Outcome RunKorvane(const Launch &launch) {
         CloseEnd(&feeder);
     }
     std::thread feeding;
+    size_t fedPeak = 0;
     if (feeder != NO_HANDLE)
-        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats);
+        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats, child, &fedPeak);
     if (child != NO_HANDLE) {
         if (reader != NO_HANDLE)
             outcome.out = ReadWhole(reader);
@@ -78,6 +93,7 @@ Outcome RunKorvane(const Launch &launch) {
     }
     if (feeding.joinable())
         feeding.join();
+    outcome.peakMemory = std::max(outcome.peakMemory, fedPeak);
     CloseEnd(&holder);
     CloseEnd(&reader);
     if (file != NO_HANDLE) {

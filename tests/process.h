@@ -11,7 +11,8 @@ std::vector<std::string> TestEnvironment();
 
 enum Sink { SINK_FILE, SINK_PIPE, SINK_FULL, SINK_BROKEN_PIPE, SINK_CLOSED };
 // SOURCE_EMPTY is an empty file; SOURCE_BYTES a pipe that a thread of the
-// test feeds with the input and then closes; SOURCE_OPEN a pipe that stays
+// test feeds with the input, once the program's memory has been read, and
+// then closes; SOURCE_OPEN a pipe that stays
 // open, and empty, until the program has ended.
 enum Source { SOURCE_EMPTY, SOURCE_BYTES, SOURCE_CLOSED, SOURCE_OPEN };
 
@@ -24,7 +25,7 @@ const unsigned ENDED_BY_SIGNAL = 0x100;
 struct Outcome {
     std::string out;
     unsigned status;   // the exit status, or one of the two above
-    size_t peakMemory; // the child's peak resident memory, in bytes
+    size_t peakMemory; // the child's peak resident memory, in bytes; 0 if never read
 };
 
 struct Launch {

@@ -39,6 +39,10 @@ PlatformHandle StartProgram(const std::vector<std::string> &words,
                             PlatformHandle out, unsigned *error);
 // Waits for the child's end; its exit status and peak resident memory.
 unsigned WaitForProgram(PlatformHandle child, size_t *peakMemory);
+// While the child runs: its peak resident memory so far, or 0 where the
+// platform cannot tell yet; and whether it has ended, without reaping it.
+size_t PeakMemoryNow(PlatformHandle child);
+bool HasEnded(PlatformHandle child);
 
 // A handle of a kind the streams cannot use (an event, a directory); the
 // standard output set to a handle, returning the one it was; and whether a

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -103,6 +104,27 @@ unsigned WaitForProgram(PlatformHandle child, size_t *peakMemory) {
     wait4(pid_t(intptr_t(child)), &status, 0, &usage);
     *peakMemory = size_t(usage.ru_maxrss) * 1024;
     return WIFEXITED(status) ? unsigned(WEXITSTATUS(status)) : ENDED_BY_SIGNAL + WTERMSIG(status);
+}
+
+// The high-water mark of the child's resident set, which a child that has
+// ended (a zombie) no longer shows.
+size_t PeakMemoryNow(PlatformHandle child) {
+    std::string path = "/proc/" + std::to_string(intptr_t(child)) + "/status";
+    FILE *status = fopen(path.c_str(), "r");
+    char line[256];
+    size_t kilobytes = 0;
+    while (status != nullptr && fgets(line, sizeof line, status) != nullptr)
+        if (sscanf(line, "VmHWM: %zu kB", &kilobytes) == 1)
+            break;
+    if (status != nullptr)
+        fclose(status);
+    return kilobytes * 1024;
+}
+
+bool HasEnded(PlatformHandle child) {
+    siginfo_t info = {};
+    waitid(P_PID, id_t(intptr_t(child)), &info, WEXITED | WNOHANG | WNOWAIT);
+    return info.si_pid != 0;
 }
 
 PlatformHandle OpenOddHandle() {

@@ -127,13 +127,24 @@ PlatformHandle StartProgram(const std::vector<std::string> &words,
     return process.hProcess;
 }
 
-// Wine tells the memory of a running process only, so ask while it runs.
-unsigned WaitForProgram(PlatformHandle child, size_t *peakMemory) {
+// Wine tells the memory of a running process only.
+size_t PeakMemoryNow(PlatformHandle child) {
     PROCESS_MEMORY_COUNTERS memory = {};
-    do
-        if (K32GetProcessMemoryInfo(child, &memory, sizeof memory))
-            *peakMemory = memory.PeakWorkingSetSize;
-    while (WaitForSingleObject(child, 20) == WAIT_TIMEOUT);
+    return K32GetProcessMemoryInfo(child, &memory, sizeof memory) ? memory.PeakWorkingSetSize : 0;
+}
+
+bool HasEnded(PlatformHandle child) {
+    return WaitForSingleObject(child, 0) != WAIT_TIMEOUT;
+}
+
+// So ask while it runs; the largest answer is the peak.
+unsigned WaitForProgram(PlatformHandle child, size_t *peakMemory) {
+    *peakMemory = 0;
+    do {
+        size_t peak = PeakMemoryNow(child);
+        if (peak > *peakMemory)
+            *peakMemory = peak;
+    } while (WaitForSingleObject(child, 20) == WAIT_TIMEOUT);
     DWORD status = 0;
     GetExitCodeProcess(child, &status);
     CloseHandle(child);
