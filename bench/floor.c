@@ -4,10 +4,13 @@
    paths with one WriteFile.
        floor.exe 26          what korvane appdata needs
        floor.exe 0 2 ... 9999  what the listing needs
-       floor.exe 0 1 ... {374DE290-...}  what korvane /all needs */
+       floor.exe 0 1 ... {374DE290-...}  what korvane /all needs
+       floor.exe known         what korvane /known needs: every known folder's
+                               name and path, in one COM session */
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -32,8 +35,50 @@ static GUID ParseGuid(const char *text)
     return guid;
 }
 
+static int ListKnownFolders(void)
+{
+    static char out[1 << 20];
+    size_t used = 0;
+    IKnownFolderManager *manager;
+    KNOWNFOLDERID *ids = NULL;
+    UINT count = 0;
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    if (CoCreateInstance(&CLSID_KnownFolderManager, NULL, CLSCTX_INPROC_SERVER,
+                         &IID_IKnownFolderManager, (void **)&manager) == S_OK &&
+        manager->lpVtbl->GetFolderIds(manager, &ids, &count) == S_OK) {
+        for (UINT i = 0; i < count && used + 2 * MAX_PATH < sizeof out; i++) {
+            IKnownFolder *folder;
+            KNOWNFOLDER_DEFINITION definition;
+            wchar_t *path = NULL;
+            if (manager->lpVtbl->GetFolder(manager, &ids[i], &folder) != S_OK)
+                continue;
+            if (folder->lpVtbl->GetFolderDefinition(folder, &definition) == S_OK) {
+                used += WideCharToMultiByte(CP_ACP, 0, definition.pszName, -1, out + used,
+                                            MAX_PATH, NULL, NULL);
+                out[used - 1] = '=';
+                if (definition.category != KF_CATEGORY_VIRTUAL &&
+                    folder->lpVtbl->GetPath(folder, 0, &path) == S_OK)
+                    used += WideCharToMultiByte(CP_ACP, 0, path, -1, out + used, MAX_PATH, NULL,
+                                                NULL) - 1;
+                out[used++] = '\n';
+                CoTaskMemFree(path);
+                FreeKnownFolderDefinitionFields(&definition);
+            }
+            folder->lpVtbl->Release(folder);
+        }
+        CoTaskMemFree(ids);
+        manager->lpVtbl->Release(manager);
+    }
+    CoUninitialize();
+    DWORD written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out, (DWORD)used, &written, NULL);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 2 && strcmp(argv[1], "known") == 0)
+        return ListKnownFolders();
     static char out[MOST * (MAX_PATH + 2)];
     size_t used = 0;
     IMalloc *allocator;

@@ -23,6 +23,7 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
         {"listing, over 128 bytes", {}},
         {"every folder", {{"/all"}}},
         {"every folder in JSON", {{"/json"}}},
+        {"every known folder in JSON", {{"/known", "/json"}}},
     };
     const struct {
         Sink sink;

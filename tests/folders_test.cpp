@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <vector>
 #include "../src/folders/folders.h"
 
 static Text Txt(const std::string &s) {
@@ -123,11 +124,10 @@ static std::string ParsedForm(const std::string &word) {
     bool csidlForm = ParseCsidl(Txt(word), &id);
     if (guidForm + nameForm + csidlForm > 1)
         return "more than one form";
-    char spelled[40] = "";
+    char spelled[48] = "";
     if (guidForm) {
-        snprintf(spelled, sizeof spelled, "guid %08x%04x%04x", guid.data1, guid.data2, guid.data3);
-        for (int i = 0; i < 8; i++)
-            snprintf(spelled + 21 + 2 * i, 3, "%02x", guid.data4[i]);
+        memcpy(spelled, "guid ", 5);
+        FormatFolderGuid(&guid, spelled + 5);
     }
     if (csidlForm)
         snprintf(spelled, sizeof spelled, "csidl %d", id);
@@ -138,10 +138,11 @@ TEST(NamedFolderWords, AreRecognisedByTheirExactForm) {
     const struct {
         std::string word, form;
     } cases[] = {
-        {"{374DE290-123F-4565-9164-39C4925E467B}", "guid 374de290123f4565916439c4925e467b"},
-        {"{374de290-123f-4565-9164-39c4925e467b}", "guid 374de290123f4565916439c4925e467b"},
-        {"{00000000-0000-0000-0000-000000000000}", "guid 00000000000000000000000000000000"},
-        {"{FFFFFFFF-ffff-FFFF-ffff-FFFFFFFFFFFF}", "guid ffffffffffffffffffffffffffffffff"},
+        {"{374DE290-123F-4565-9164-39C4925E467B}", "guid {374DE290-123F-4565-9164-39C4925E467B}"},
+        {"{0123abcd-4567-89ef-0A1b-2C3d4E5f6071}", "guid {0123ABCD-4567-89EF-0A1B-2C3D4E5F6071}"},
+        {"{374de290-123f-4565-9164-39c4925e467b}", "guid {374DE290-123F-4565-9164-39C4925E467B}"},
+        {"{00000000-0000-0000-0000-000000000000}", "guid {00000000-0000-0000-0000-000000000000}"},
+        {"{FFFFFFFF-ffff-FFFF-ffff-FFFFFFFFFFFF}", "guid {FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"},
         {"{374DE290-123F-4565-9164-39C4925E467}", ""},
         {"{374DE290-123F-4565-9164-39C4925E467BB}", ""},
         {"374DE290-123F-4565-9164-39C4925E467B", ""},
@@ -182,4 +183,47 @@ TEST(NamedFolderWords, AreRecognisedByTheirExactForm) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(ParsedForm(c.word), c.form) << c.word;
+}
+
+// Known folders are shown by name, a to z as A to Z and every other byte as
+// it is, then by the id's text.
+TEST(SortKnownFolders, OrdersByNameInAnyCaseThenById) {
+    const std::string low = "{00000000-0000-0000-0000-0000000000AB}";
+    const std::string high = "{F0000000-0000-0000-0000-000000000001}";
+    const struct {
+        std::string name, id;
+    } sorted[] = {
+        {"", high},
+        {" x", low},
+        {"AppData", low},
+        {"appdata", high},
+        {"AppDataX", low},
+        {"CD Burning", low},
+        {"Common AppData", high},
+        {"CommonDownloads", low},
+        {"Z_", low},
+        {"[", low},
+        {"_z", low},
+        {"\x7f", low},
+        {"\xc3\x84", low},
+        {"\xd0\x98", low},
+    };
+    const size_t count = sizeof sorted / sizeof sorted[0];
+    std::vector<KnownFolder> folders(count);
+    // Reversed, then sorted again.
+    for (size_t i = 0; i < count; i++) {
+        KnownFolder &folder = folders[count - 1 - i];
+        folder.name = Txt(sorted[i].name);
+        ASSERT_TRUE(ParseFolderGuid(Txt(sorted[i].id), &folder.id));
+    }
+    KnownFolderList list = {folders.data(), count};
+    SortKnownFolders(&list);
+    for (size_t i = 0; i < count; i++) {
+        char id[GUID_TEXT_LENGTH];
+        FormatFolderGuid(&folders[i].id, id);
+        EXPECT_EQ(std::string(folders[i].name.bytes, folders[i].name.length) + " " +
+                      std::string(id, GUID_TEXT_LENGTH),
+                  sorted[i].name + " " + sorted[i].id)
+            << i;
+    }
 }

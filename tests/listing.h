@@ -5,6 +5,8 @@
 #include <string>
 
 std::string ExpectedListing();
+// What korvane /known writes, as text or JSON, from the manager's own list.
+std::string EveryKnownFolder(bool json);
 // Whether `text` is the one-line report of a stream failure with this number.
 bool IsReportLine(const std::string &text, unsigned number);
 

@@ -1,6 +1,7 @@
 // The built program, started for real, in listing mode.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <map>
 #include "../src/folders/folders.h"
 #include "listing.h"
 #include "oracle.h"
@@ -170,10 +171,44 @@ static std::string EveryFolder(bool json, const std::string &temp) {
     return json ? text + "}\r\n" : text;
 }
 
-// The first word alone chooses; no wait, whatever standard input holds.
+// The manager's folders, each id once, by name with a to z as A to Z, then
+// by id.
+static std::vector<ListedFolder> KnownInOrder() {
+    std::map<std::pair<std::string, std::string>, ListedFolder> sorted;
+    for (const ListedFolder &folder : ListedByManager()) {
+        std::string key = folder.name;
+        for (char &c : key)
+            c = c >= 'a' && c <= 'z' ? char(c - 0x20) : c;
+        sorted[{key, folder.id}] = folder;
+    }
+    std::vector<ListedFolder> folders;
+    for (const auto &entry : sorted)
+        folders.push_back(entry.second);
+    return folders;
+}
+
+std::string EveryKnownFolder(bool json) {
+    std::vector<ListedFolder> folders = KnownInOrder();
+    std::string text = json ? "[\r\n" : "";
+    for (size_t i = 0; i < folders.size(); i++) {
+        const ListedFolder &f = folders[i];
+        if (!json)
+            text += Redirected(f.name) + "=" + Printed(f.path) + "\r\n";
+        else
+            text += "  {\"name\": " + JsonOf(f.name) + ", \"id\": \"" + f.id +
+                    "\", \"category\": \"" + f.category +
+                    "\", \"path\": " + (f.path.empty() ? "null" : JsonOf(Delimited(f.path))) +
+                    (i + 1 < folders.size() ? "},\r\n" : "}\r\n");
+    }
+    return json ? text + "]\r\n" : text;
+}
+
+// The first word alone chooses (and for /known the second, /json); no wait,
+// whatever standard input holds.
 TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
     const std::string all = EveryFolder(false, ReportedPath("TEMP"));
     const std::string json = EveryFolder(true, ReportedPath("TEMP"));
+    const std::string known = EveryKnownFolder(false), knownJson = EveryKnownFolder(true);
     const std::string appdata = Printed(ReportedPath("APPDATA"));
     const struct {
         std::vector<std::string> words;
@@ -189,6 +224,14 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
         {{"appdata", "/all"}, appdata},
         {{"--all", "appdata"}, appdata},
         {{"/alls", "appdata"}, appdata},
+        {{"/known"}, known},
+        {{"KNOWN", "appdata"}, known},
+        {{"/known", "/jsonx"}, known},
+        {{"/known", "x", "/json"}, known},
+        {{"-Known", "+JSON"}, knownJson},
+        {{" /known ", "json", "x"}, knownJson},
+        {{"appdata", "/known"}, appdata},
+        {{"--known", "appdata"}, appdata},
     };
     for (const auto &c : cases)
         for (Sink sink : {SINK_FILE, SINK_PIPE}) {
@@ -197,6 +240,14 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
             EXPECT_EQ(outcome.status, 0u) << c.words[0];
         }
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 67);
+    // Each name, after "shell:", gives the path of its line; PrintersFolder
+    // is virtual, though Wine's manager gives it the system directory.
+    std::vector<ListedFolder> folders = KnownInOrder();
+    for (size_t i = 0; i < folders.size(); i++)
+        if (i % 10 == 0 || folders[i].name == "PrintersFolder") {
+            Outcome outcome = RunKorvane({{"\"shell:" + folders[i].name + "\""}, SINK_PIPE});
+            EXPECT_EQ(outcome.out, Printed(folders[i].path)) << folders[i].name;
+        }
 }
 
 // A Cyrillic temporary directory: in the output code page in every line of

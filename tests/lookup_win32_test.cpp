@@ -51,7 +51,8 @@ TEST(RawCommandLine, IsSplitByTheProgramsOwnRules) {
 
 // The favourites moved, through the shell's own setting, to a folder whose
 // name ends in a character whose second byte in code page 932 is 0x5C, a
-// backslash's: the delimiter still follows it.
+// backslash's: the delimiter still follows it. /known shows the move too,
+// in the output code page, and exactly in JSON.
 TEST(CodePages, TheDelimiterFollowsADoubleByteCharacter) {
     HKEY key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER,
@@ -63,12 +64,14 @@ TEST(CodePages, TheDelimiterFollowsADoubleByteCharacter) {
     DWORD size = sizeof saved;
     bool had = RegQueryValueExW(key, L"Favorites", nullptr, nullptr, (BYTE *)saved, &size) ==
                ERROR_SUCCESS;
-    const std::wstring folder = Wide("C:\\korvane-表");
+    const std::wstring folder = Wide("C:\\korvane-Избранное 表");
     CreateDirectoryW(folder.c_str(), nullptr);
     RegSetValueExW(key, L"Favorites", 0, REG_EXPAND_SZ, (const BYTE *)folder.c_str(),
                    DWORD(2 * (folder.size() + 1)));
     std::string reported = ReportedPath("FAVORITES");
     Outcome outcome = RunKorvane({{"favorites"}});
+    std::string known = EveryKnownFolder(false), knownJson = EveryKnownFolder(true);
+    Outcome listed = RunKorvane({{"/known"}}), listedJson = RunKorvane({{"/known", "/json"}});
     if (had)
         RegSetValueExW(key, L"Favorites", 0, REG_EXPAND_SZ, (const BYTE *)saved, size);
     else
@@ -77,6 +80,12 @@ TEST(CodePages, TheDelimiterFollowsADoubleByteCharacter) {
     RemoveDirectoryW(folder.c_str());
     EXPECT_EQ(reported, Utf8(folder)) << "the platform should report the folder";
     EXPECT_EQ(outcome.out, Redirected(Utf8(folder) + "\\"));
+    EXPECT_NE(known.find("\nFavorites=" + Redirected(Utf8(folder) + "\\") + "\r\n"),
+              std::string::npos)
+        << "the manager should list the folder";
+    EXPECT_EQ(listed.out, known);
+    EXPECT_NE(knownJson.find("\\u0418\\u0437"), std::string::npos);
+    EXPECT_EQ(listedJson.out, knownJson);
 }
 
 // Before Vista shell32 has no SHGetKnownFolderPath: looked up in a library
@@ -178,6 +187,7 @@ TEST(NamedFolders, NameWhatThePlatformKnowsAndNothingElse) {
         {"\"shell:LOCAL appdata\"", "LOCAL appdata", 1},
         {"shell:Local AppData", "Local", -1},
         {"shell:MyComputerFolder", "MyComputerFolder", 0},
+        {"shell:PrintersFolder", "PrintersFolder", 0},
         {"shell:NoSuchFolder", "NoSuchFolder", -1},
         {"shell:", "", -1},
         {"csidl:40", "#40", 1},

@@ -28,10 +28,19 @@ inline std::string Printed(const std::string &reported) {
 }
 
 // Windows: what the known-folder manager itself says of "{GUID}" or a
-// canonical name, and the shell of a CSIDL: whether it knows the folder,
-// and its path.
+// canonical name (no path for a virtual folder), and the shell of a CSIDL:
+// whether it knows the folder, and its path.
 bool AskedByManager(const std::string &guidOrName, std::string *path);
 bool AskedByCsidl(int csidl, std::string *path);
+
+// Windows: every folder the known-folder manager lists, as it lists it
+// (an id may come twice): its canonical name, its id as the platform
+// writes it, its category's name, and its path (none for a virtual one).
+// Nothing on the host.
+struct ListedFolder {
+    std::string name, id, category, path;
+};
+std::vector<ListedFolder> ListedByManager();
 
 // The environment under which the temporary directory is `path`, and an
 // absolute path of the platform's form for a name.

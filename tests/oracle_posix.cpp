@@ -53,6 +53,10 @@ std::string ReportedPath(const std::string &keyword) {
     return found == paths.end() ? "" : found->second;
 }
 
+std::vector<ListedFolder> ListedByManager() {
+    return {};
+}
+
 std::string Redirected(const std::string &text) {
     return text;
 }

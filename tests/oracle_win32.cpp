@@ -154,8 +154,10 @@ bool AskedByManager(const std::string &guidOrName, std::string *path) {
                             ? manager->GetFolder(id, &folder)
                             : manager->GetFolderByName(wide.c_str(), &folder);
         known = found == S_OK;
+        KF_CATEGORY category = KF_CATEGORY_FIXED;
         wchar_t *reported = nullptr;
-        if (known && folder->GetPath(0, &reported) == S_OK)
+        if (known && folder->GetCategory(&category) == S_OK && category != KF_CATEGORY_VIRTUAL &&
+            folder->GetPath(0, &reported) == S_OK)
             *path = FileSystemPath(reported);
         CoTaskMemFree(reported);
         if (folder)
@@ -164,6 +166,44 @@ bool AskedByManager(const std::string &guidOrName, std::string *path) {
     }
     CoUninitialize();
     return known;
+}
+
+std::vector<ListedFolder> ListedByManager() {
+    static const char *const categories[] = {"", "virtual", "fixed", "common", "per-user"};
+    std::vector<ListedFolder> listed;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IKnownFolderManager *manager = nullptr;
+    KNOWNFOLDERID *ids = nullptr;
+    UINT count = 0;
+    if (CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IKnownFolderManager, (void **)&manager) == S_OK &&
+        manager->GetFolderIds(&ids, &count) == S_OK) {
+        for (UINT i = 0; i < count; i++) {
+            IKnownFolder *folder = nullptr;
+            KNOWNFOLDER_DEFINITION definition;
+            if (manager->GetFolder(ids[i], &folder) != S_OK ||
+                folder->GetFolderDefinition(&definition) != S_OK) {
+                if (folder)
+                    folder->Release();
+                continue;
+            }
+            wchar_t id[40], *reported = nullptr;
+            StringFromGUID2(ids[i], id, 40);
+            std::string path;
+            if (definition.category != KF_CATEGORY_VIRTUAL && folder->GetPath(0, &reported) == S_OK)
+                path = FileSystemPath(reported);
+            CoTaskMemFree(reported);
+            listed.push_back(
+                {Utf8(definition.pszName), Utf8(id), categories[definition.category], path});
+            FreeKnownFolderDefinitionFields(&definition);
+            folder->Release();
+        }
+        CoTaskMemFree(ids);
+    }
+    if (manager)
+        manager->Release();
+    CoUninitialize();
+    return listed;
 }
 
 std::string Redirected(const std::string &text) {

@@ -14,6 +14,7 @@ page is CODEC, the temporary directory is moved to a folder named in three
 scripts: on screen the path shows exactly, and redirected in the console it
 comes in that code page, with "?" for what it lacks.
 """
+import json
 import os
 import re
 import subprocess
@@ -147,23 +148,30 @@ def main():
     check(bool(escapes) and escapes[-1] in ("0", "39", ""),
           "the text after a lookup is in the terminal's own colour: %r" % escapes)
 
-    # Every folder: a keyword in the listing's keyword colour, its path in the
-    # path colour, and the terminal's own colour after it.
-    every = [line.split("=", 1) for line in plain(program, ["/all"]).split("\r\n")[:-1]]
-    start("all", then_mark(program, "/all") + "; sleep 60", rows=len(every) + 4)
-    wait_for("AFTER-MARK")
-    expected = [sgr(GREEN) + keyword + sgr(BROWN) + "=" + (sgr(grey) + path if path else "")
-                for keyword, path in every]
-    # Wine's console draws the terminal's lines in its own time: wait until
-    # they are all as expected, or for the bounded wait to end.
-    drawn = lambda lines: all(l.startswith(e) for e, l in zip(expected, lines))
-    lines = wait_until(lambda: drawn(screen().splitlines())).splitlines()
-    check(len(every) == 67, "67 lines from /all")
-    for (keyword, _), want, line in zip(every, expected, lines):
-        check(line.startswith(want), "/all line %s in green, brown and grey" % keyword)
-    escapes = re.findall(r"\x1b\[([0-9;]*)m", lines[len(every)].split("AFTER-MARK")[0])
-    check(bool(escapes) and escapes[-1] in ("0", "39", ""),
-          "the text after /all is in the terminal's own colour: %r" % escapes)
+    # Every folder and every known folder: a name in the listing's keyword
+    # colour, its path in the path colour, and the terminal's own colour after.
+    for mode in ("/all", "/known"):
+        every = [line.split("=", 1) for line in plain(program, [mode]).split("\r\n")[:-1]]
+        start(mode[1:], then_mark(program, mode) + "; sleep 60", rows=len(every) + 4)
+        wait_for("AFTER-MARK")
+        expected = [sgr(GREEN) + name + sgr(BROWN) + "=" + (sgr(grey) + path if path else "")
+                    for name, path in every]
+        # Wine's console draws the terminal's lines in its own time: wait until
+        # they are all as expected, or for the bounded wait to end.
+        drawn = lambda lines: all(l.startswith(e) for e, l in zip(expected, lines))
+        lines = wait_until(lambda: drawn(screen().splitlines())).splitlines()
+        for (name, _), want, line in zip(every, expected, lines):
+            check(line.startswith(want), "%s line %s in green, brown and grey" % (mode, name))
+        escapes = re.findall(r"\x1b\[([0-9;]*)m", lines[len(every)].split("AFTER-MARK")[0])
+        # Where nothing was written (no known folders on the host), nothing shows.
+        check(escapes[-1:] in (["0"], ["39"], [""]) or not every and not escapes,
+              "the text after %s is in the terminal's own colour: %r" % (mode, escapes))
+        if mode == "/all":
+            check(len(every) == 67, "67 lines from /all")
+        else:
+            decoded = json.loads(plain(program, ["/known", "/json"]))
+            check([[f["name"], f["path"] or ""] for f in decoded] == every,
+                  "/known /json decodes to the names and paths of /known")
 
     start("listing", "printf 'BEFORE-%%s\\n' TEXT; %s; printf EXITED-MARK; sleep 60" % quoted)
     wait_for("TEMP" + sgr(BROWN) + " => ")

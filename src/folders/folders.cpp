@@ -230,6 +230,51 @@ bool GetNamedFolderPath(Text word, PathText *path) {
     return AskPlatformForFolder(&query, path);
 }
 
+void FormatFolderGuid(const FolderGuid *guid, char text[GUID_TEXT_LENGTH]) {
+    static const char digits[] = "0123456789ABCDEF";
+    uint8_t bytes[16] = {uint8_t(guid->data1 >> 24), uint8_t(guid->data1 >> 16),
+                         uint8_t(guid->data1 >> 8),  uint8_t(guid->data1),
+                         uint8_t(guid->data2 >> 8),  uint8_t(guid->data2),
+                         uint8_t(guid->data3 >> 8),  uint8_t(guid->data3)};
+    memcpy(bytes + 8, guid->data4, 8);
+    size_t at = 0;
+    text[at++] = '{';
+    for (size_t i = 0; i < 16; i++) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text[at++] = '-';
+        text[at++] = digits[bytes[i] >> 4];
+        text[at++] = digits[bytes[i] & 0xF];
+    }
+    text[at] = '}';
+}
+
+bool ComesBefore(const KnownFolder *a, const KnownFolder *b) {
+    size_t shorter = a->name.length < b->name.length ? a->name.length : b->name.length;
+    for (size_t i = 0; i < shorter; i++) {
+        unsigned char x = UpperCaseByte(a->name.bytes[i]), y = UpperCaseByte(b->name.bytes[i]);
+        if (x != y)
+            return x < y;
+    }
+    if (a->name.length != b->name.length)
+        return a->name.length < b->name.length;
+    char x[GUID_TEXT_LENGTH], y[GUID_TEXT_LENGTH];
+    FormatFolderGuid(&a->id, x);
+    FormatFolderGuid(&b->id, y);
+    return memcmp(x, y, GUID_TEXT_LENGTH) < 0;
+}
+
+// A machine knows a hundred or two folders: an insertion sort is quick
+// enough, and needs neither memory nor a library routine.
+void SortKnownFolders(KnownFolderList *list) {
+    for (size_t i = 1; i < list->count; i++) {
+        KnownFolder folder = list->folders[i];
+        size_t at = i;
+        for (; at > 0 && ComesBefore(&folder, &list->folders[at - 1]); at--)
+            list->folders[at] = list->folders[at - 1];
+        list->folders[at] = folder;
+    }
+}
+
 static void AppendByte(PathText *path, char c) {
     if (path->length < PATH_CAPACITY)
         path->bytes[path->length++] = c;

@@ -62,6 +62,40 @@ struct FolderQuery {
 // whether the platform knows the folder at all.
 bool AskPlatformForFolder(const FolderQuery *query, PathText *path);
 
+// A known folder as the platform's manager defines it, its texts in UTF-8.
+// The category numbers are the platform's.
+enum FolderCategory { FOLDER_VIRTUAL = 1, FOLDER_FIXED, FOLDER_COMMON, FOLDER_PER_USER };
+
+struct KnownFolder {
+    Text name; // canonical: what "shell:" takes
+    FolderGuid id;
+    FolderCategory category;
+    Text path; // as a lookup finds it, without the delimiter; empty for none
+};
+
+struct KnownFolderList {
+    KnownFolder *folders;
+    size_t count;
+};
+
+// The platform's second entry: every folder that the known-folder manager
+// lists, each id once, in the manager's order; a folder whose definition
+// cannot be read is left out. A virtual folder has no path, whatever the
+// manager says. Empty where there is no manager. The list holds its texts
+// until ForgetKnownFolders.
+void ListKnownFolders(KnownFolderList *list);
+void ForgetKnownFolders(KnownFolderList *list);
+
+// The order in which they are shown: by name, byte by byte with a to z read
+// as A to Z; equal names by the id's text.
+bool ComesBefore(const KnownFolder *a, const KnownFolder *b);
+void SortKnownFolders(KnownFolderList *list);
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case, as the platform
+// writes a GUID.
+const size_t GUID_TEXT_LENGTH = 38;
+void FormatFolderGuid(const FolderGuid *guid, char text[GUID_TEXT_LENGTH]);
+
 // Writes text.length bytes to out.
 void UpperCaseAscii(Text text, char *out);
 FolderId KeywordToFolderId(Text keyword);

@@ -87,3 +87,10 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
         }
     return false;
 }
+
+void ListKnownFolders(KnownFolderList *list) {
+    list->folders = nullptr;
+    list->count = 0;
+}
+
+void ForgetKnownFolders(KnownFolderList *) {}

@@ -2,11 +2,13 @@
 // known-folder manager, asked in UTF-16 and kept in UTF-8. The ANSI calls
 // lose every character that their code page lacks, or put a look-alike in
 // its place, which names another folder. Uses: SHGetMalloc,
-// SHGetSpecialFolderLocation, SHGetPathFromIDListW, IMalloc::Free and
+// SHGetSpecialFolderLocation, SHGetPathFromIDListW, IMalloc::Alloc, Free and
 // Release, GetTempPathW, MultiByteToWideChar, WideCharToMultiByte,
 // GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
 // FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
-// CoCreateInstance, CoUninitialize, IKnownFolderManager and IKnownFolder.
+// CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
+// GetFolderByName, GetFolderIds) and IKnownFolder (GetCategory, GetPath,
+// GetFolderDefinition).
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
@@ -98,6 +100,16 @@ void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *pat
     FreeShellMemory(found);
 }
 
+// Windows gives a virtual folder no path; Wine 8 gives one to PrintersFolder,
+// its system directory, which is not the printers.
+static void AskPathOf(IKnownFolder *folder, KF_CATEGORY category, PathText *path) {
+    path->length = 0;
+    wchar_t *wide = nullptr;
+    if (category != KF_CATEGORY_VIRTUAL && folder->GetPath(0, &wide) == S_OK)
+        KeepAsUtf8(wide, WideLength(wide, LONGEST_PATH), path);
+    FreeShellMemory(wide);
+}
+
 static bool AskManager(IKnownFolderManager *manager, const FolderQuery *query, PathText *path) {
     IKnownFolder *folder = nullptr;
     HRESULT found = E_FAIL;
@@ -115,10 +127,10 @@ static bool AskManager(IKnownFolderManager *manager, const FolderQuery *query, P
             folder->Release();
         return false;
     }
-    wchar_t *wide = nullptr;
-    if (folder->GetPath(0, &wide) == S_OK)
-        KeepAsUtf8(wide, WideLength(wide, LONGEST_PATH), path);
-    FreeShellMemory(wide);
+    // A folder of no category reported is asked as any other.
+    KF_CATEGORY category = KF_CATEGORY_FIXED;
+    folder->GetCategory(&category);
+    AskPathOf(folder, category, path);
     folder->Release();
     return true;
 }
@@ -140,27 +152,135 @@ static HMODULE LoadSystemLibrary(const wchar_t *name) {
     return LoadLibraryW(path);
 }
 
-// The manager came with Vista too. COM lives only as long as the question,
-// so that no other word and no run without such a word pays for it.
-static bool AskKnownFolderManager(const FolderQuery *query, PathText *path) {
-    HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-    if (ole == nullptr)
+// The manager came with Vista too. COM lives only as long as the question
+// or the list, so that no other word and no other run pays for it.
+struct ManagerSession {
+    HMODULE ole;
+    ComEnd end;
+    IKnownFolderManager *manager;
+};
+
+static bool StartManager(ManagerSession *session) {
+    session->manager = nullptr;
+    session->end = nullptr;
+    session->ole = LoadSystemLibrary(L"ole32.dll");
+    if (session->ole == nullptr)
         return false;
-    ComStart start = ComStart((void *)GetProcAddress(ole, "CoInitializeEx"));
-    ComCreate create = ComCreate((void *)GetProcAddress(ole, "CoCreateInstance"));
-    ComEnd end = ComEnd((void *)GetProcAddress(ole, "CoUninitialize"));
-    bool known = false;
+    ComStart start = ComStart((void *)GetProcAddress(session->ole, "CoInitializeEx"));
+    ComCreate create = ComCreate((void *)GetProcAddress(session->ole, "CoCreateInstance"));
+    ComEnd end = ComEnd((void *)GetProcAddress(session->ole, "CoUninitialize"));
     if (start && create && end && SUCCEEDED(start(nullptr, COINIT_APARTMENTTHREADED))) {
-        IKnownFolderManager *manager = nullptr;
+        session->end = end;
         if (create(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
-                   (void **)&manager) == S_OK) {
-            known = AskManager(manager, query, path);
-            manager->Release();
-        }
-        end();
+                   (void **)&session->manager) != S_OK)
+            session->manager = nullptr;
     }
-    FreeLibrary(ole);
+    return session->manager != nullptr;
+}
+
+static void EndManager(ManagerSession *session) {
+    if (session->manager != nullptr)
+        session->manager->Release();
+    if (session->end != nullptr)
+        session->end();
+    if (session->ole != nullptr)
+        FreeLibrary(session->ole);
+}
+
+static bool AskKnownFolderManager(const FolderQuery *query, PathText *path) {
+    ManagerSession session;
+    bool known = StartManager(&session) && AskManager(session.manager, query, path);
+    EndManager(&session);
     return known;
+}
+
+static void FreeDefinition(KNOWNFOLDER_DEFINITION *definition) {
+    wchar_t *texts[] = {definition->pszName,         definition->pszDescription,
+                        definition->pszRelativePath, definition->pszParsingName,
+                        definition->pszTooltip,      definition->pszLocalizedName,
+                        definition->pszIcon,         definition->pszSecurity};
+    for (wchar_t *text : texts)
+        FreeShellMemory(text);
+}
+
+// The shell's allocator, which the program already gives its strings back
+// to: no other import is needed.
+static void *AllocateShellMemory(size_t size) {
+    IMalloc *allocator = nullptr;
+    if (SHGetMalloc(&allocator) != S_OK)
+        return nullptr;
+    void *memory = allocator->Alloc(size);
+    allocator->Release();
+    return memory;
+}
+
+// A name longer than any path names no folder that a word could reach.
+static bool KeepName(const wchar_t *wide, PathText *name) {
+    DWORD length = WideLength(wide, LONGEST_PATH + 1);
+    if (wide == nullptr || length > LONGEST_PATH)
+        return false;
+    int bytes = length == 0 ? 0
+                            : WideCharToMultiByte(CP_UTF8, 0, wide, int(length), name->bytes,
+                                                  int(PATH_CAPACITY), nullptr, nullptr);
+    name->length = bytes > 0 ? size_t(bytes) : 0;
+    return length == 0 || bytes > 0;
+}
+
+// The name and the path share one block.
+static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const GUID *id) {
+    static PathText name, path;
+    IKnownFolder *folder = nullptr;
+    KNOWNFOLDER_DEFINITION definition = {};
+    char *block = nullptr;
+    if (manager->GetFolder(*id, &folder) == S_OK &&
+        folder->GetFolderDefinition(&definition) == S_OK && KeepName(definition.pszName, &name)) {
+        AskPathOf(folder, definition.category, &path);
+        block = (char *)AllocateShellMemory(name.length + path.length + 1);
+    }
+    if (block != nullptr) {
+        memcpy(block, name.bytes, name.length);
+        memcpy(block + name.length, path.bytes, path.length);
+        KnownFolder *kept = &list->folders[list->count++];
+        kept->name = Text{block, name.length};
+        memcpy(&kept->id, id, sizeof kept->id);
+        kept->category = FolderCategory(definition.category);
+        kept->path = Text{block + name.length, path.length};
+    }
+    FreeDefinition(&definition);
+    if (folder != nullptr)
+        folder->Release();
+}
+
+// The manager may list an id twice.
+static bool IsListed(const KnownFolderList *list, const GUID *id) {
+    for (size_t i = 0; i < list->count; i++)
+        if (memcmp(&list->folders[i].id, id, sizeof(GUID)) == 0)
+            return true;
+    return false;
+}
+
+void ListKnownFolders(KnownFolderList *list) {
+    list->folders = nullptr;
+    list->count = 0;
+    ManagerSession session;
+    GUID *ids = nullptr;
+    UINT count = 0;
+    if (StartManager(&session) && session.manager->GetFolderIds(&ids, &count) == S_OK) {
+        list->folders = (KnownFolder *)AllocateShellMemory(count * sizeof(KnownFolder) + 1);
+        for (UINT i = 0; list->folders != nullptr && i < count; i++)
+            if (!IsListed(list, &ids[i]))
+                AddToList(list, session.manager, &ids[i]);
+    }
+    FreeShellMemory(ids);
+    EndManager(&session);
+}
+
+void ForgetKnownFolders(KnownFolderList *list) {
+    for (size_t i = 0; i < list->count; i++)
+        FreeShellMemory((void *)list->folders[i].name.bytes);
+    FreeShellMemory(list->folders);
+    list->folders = nullptr;
+    list->count = 0;
 }
 
 bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {

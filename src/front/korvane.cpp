@@ -4,6 +4,8 @@
 //   korvane /?           lists them and ends at once
 //   korvane /all         prints every keyword and its path, KEYWORD=PATH a line
 //   korvane /json        prints the same as one JSON object
+//   korvane /known       prints every folder the platform knows, NAME=PATH a
+//                        line; with /json after it, as a JSON array
 #include "../console/console.h"
 #include "../folders/folders.h"
 #include "arguments.h"
@@ -58,31 +60,98 @@ static void RunAllMode() {
     }
 }
 
-// A line of the object: two spaces, the key, and the path as a string or
-// null; the longest path escaped fits.
-static char JsonLine[JSON_BYTES_PER_BYTE * PATH_CAPACITY + 64];
+// A line, or a piece of one, of JSON: one text escaped (the longest path or
+// folder name) and a few short ones fit.
+static char JsonLine[JSON_BYTES_PER_BYTE * PATH_CAPACITY + 128];
 
 static size_t AppendText(size_t at, Text text) {
     memcpy(JsonLine + at, text.bytes, text.length);
     return at + text.length;
 }
 
+// A string, or null for the empty text.
+static size_t AppendJsonString(size_t at, Text text) {
+    if (text.length == 0)
+        return AppendText(at, TextOf("null"));
+    JsonLine[at++] = '"';
+    at += EscapeJson(text, JsonLine + at);
+    JsonLine[at++] = '"';
+    return at;
+}
+
 static void RunJsonMode() {
     WriteLineColored(TextOf("{"), LIGHT_GREY, BLACK, ConsoleHandle);
     for (size_t i = 0; i < FOLDER_KEYWORD_COUNT; i++) {
-        Text path = PrintedPath(FolderKeywordTable[i].id);
         size_t length = AppendText(0, TextOf("  \""));
         length = AppendText(length, TextOf(FolderKeywordTable[i].keyword));
-        length = AppendText(length, TextOf(path.length > 0 ? "\": \"" : "\": null"));
-        if (path.length > 0) {
-            length += EscapeJson(path, JsonLine + length);
-            JsonLine[length++] = '"';
-        }
+        length = AppendText(length, TextOf("\": "));
+        length = AppendJsonString(length, PrintedPath(FolderKeywordTable[i].id));
         if (i + 1 < FOLDER_KEYWORD_COUNT)
             JsonLine[length++] = ',';
         WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
     }
     WriteLineColored(TextOf("}"), LIGHT_GREY, BLACK, ConsoleHandle);
+}
+
+static Text CategoryName(FolderCategory category) {
+    switch (category) {
+    case FOLDER_VIRTUAL:
+        return TextOf("virtual");
+    case FOLDER_FIXED:
+        return TextOf("fixed");
+    case FOLDER_COMMON:
+        return TextOf("common");
+    default:
+        return TextOf("per-user");
+    }
+}
+
+static Text DelimitedCopy(Text path) {
+    memcpy(FolderPath.bytes, path.bytes, path.length);
+    FolderPath.length = path.length;
+    WithTrailingDelimiter(&FolderPath);
+    return TextOfPath(&FolderPath);
+}
+
+// An object a line, in two pieces, so that a long name and a long path
+// each fit the line's buffer.
+static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
+    char id[GUID_TEXT_LENGTH];
+    FormatFolderGuid(&folder->id, id);
+    size_t length = AppendText(0, TextOf("  {\"name\": "));
+    length = AppendJsonString(length, folder->name);
+    length = AppendText(length, TextOf(", \"id\": \""));
+    length = AppendText(length, Text{id, GUID_TEXT_LENGTH});
+    length = AppendText(length, TextOf("\", \"category\": \""));
+    length = AppendText(length, CategoryName(folder->category));
+    length = AppendText(length, TextOf("\", \"path\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendJsonString(0, DelimitedCopy(folder->path));
+    length = AppendText(length, TextOf(last ? "}" : "},"));
+    WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+}
+
+// Every known folder, NAME=PATH a line or as a JSON array; each name works
+// after "shell:", which gives the same path. COM starts once, for the list.
+static void RunKnownMode(bool json) {
+    KnownFolderList list;
+    ListKnownFolders(&list);
+    SortKnownFolders(&list);
+    if (json)
+        WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
+    for (size_t i = 0; i < list.count; i++) {
+        const KnownFolder *folder = &list.folders[i];
+        if (json) {
+            WriteKnownFolderInJson(folder, i + 1 == list.count);
+            continue;
+        }
+        WriteColored(folder->name, GREEN, BLACK, ConsoleHandle);
+        WriteColored(TextOf("="), BROWN, BLACK, ConsoleHandle);
+        WriteLineColored(DelimitedCopy(folder->path), LIGHT_GREY, BLACK, ConsoleHandle);
+    }
+    if (json)
+        WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
+    ForgetKnownFolders(&list);
 }
 
 // Each folder is looked up only when its row is due, so that a console shows
@@ -113,6 +182,13 @@ static Text FirstWord(ArgumentWalk arguments) {
     return word;
 }
 
+// Whether the second word, read as a keyword is, is this one.
+static bool SecondWordIs(ArgumentWalk arguments, const char *upper) {
+    Text word;
+    return NextArgument(&arguments, &word) && NextArgument(&arguments, &word) &&
+           SpellsInAnyCase(NormalizeArgument(word), upper);
+}
+
 // The first thing a Windows user types; no keyword looks like it.
 static bool AsksForHelp(Text first) {
     first = TrimText(first);
@@ -139,6 +215,8 @@ int main(int argc, char **argv) {
         RunAllMode();
     else if (SpellsInAnyCase(mode, "JSON"))
         RunJsonMode();
+    else if (SpellsInAnyCase(mode, "KNOWN"))
+        RunKnownMode(SecondWordIs(arguments, "JSON"));
     else
         RunLookupMode(&arguments);
 
