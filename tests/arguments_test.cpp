@@ -53,6 +53,31 @@ TEST(NormalizeArgument, TrimsThenDropsOnePrefixByte) {
         EXPECT_EQ(Str(NormalizeArgument(Txt(c.in))), c.out) << c.in;
 }
 
+// An option names no folder; CREATE wins over NOVERIFY, in either order.
+TEST(ReadOptionWord, TakesTheTwoOptionsInAnyCase) {
+    const struct {
+        std::string normal;
+        FolderOption before;
+        bool isOption;
+        FolderOption after;
+    } cases[] = {
+        {"create", OPTION_NONE, true, OPTION_CREATE},
+        {"NoVerify", OPTION_NONE, true, OPTION_NOVERIFY},
+        {"noverify", OPTION_CREATE, true, OPTION_CREATE},
+        {"CREATE", OPTION_NOVERIFY, true, OPTION_CREATE},
+        {"creates", OPTION_NONE, false, OPTION_NONE},
+        {"-create", OPTION_NONE, false, OPTION_NONE},
+        {"no verify", OPTION_NONE, false, OPTION_NONE},
+        {"appdata", OPTION_NOVERIFY, false, OPTION_NOVERIFY},
+        {"", OPTION_CREATE, false, OPTION_CREATE},
+    };
+    for (const auto &c : cases) {
+        FolderOption option = c.before;
+        EXPECT_EQ(ReadOptionWord(Txt(c.normal), &option), c.isOption) << c.normal;
+        EXPECT_EQ(option, c.after) << c.normal;
+    }
+}
+
 // Every word the rules give, word 0 included, up to the first empty one.
 static std::vector<std::string> Words(const std::string &line, size_t capacity = 64) {
     std::vector<std::string> words;

@@ -50,6 +50,12 @@ TEST(Lookup, OnlyTheFirstRecognisedWordCounts) {
         {{"temp", "shell:Downloads"}, temp},
         {{"shell:NoSuchFolder", "{00000000-0000-0000-0000-0000000000AB}", "temp"}, temp},
         {{"csidl:0x1a", "temp"}, appdata},
+        // Options name nothing; they apply to the word that names a folder.
+        {{"/noverify", "appdata"}, appdata},
+        {{"-CREATE", "nothing", "temp"}, temp},
+        {{"/create"}, ""},
+        {{"appdata", "/create", "temp"}, appdata},
+        {{"/noverify", "/create", "bitbucket", "temp"}, Printed(ReportedPath("BITBUCKET"))},
     };
     for (const auto &c : cases) {
         Outcome outcome = RunKorvane({c.words});

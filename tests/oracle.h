@@ -7,8 +7,9 @@
 #include <vector>
 
 // The folder's path as the platform reports it, in UTF-8, before any
-// backslash is added.
-std::string ReportedPath(const std::string &keyword);
+// backslash is added; unverified, where it is or would be (on Windows
+// through the don't-verify flags; the host never verifies).
+std::string ReportedPath(const std::string &keyword, bool verified = true);
 
 // A UTF-8 text in the bytes that the program writes to a file or a pipe, as
 // the platform encodes it: on Windows in the ANSI code page (a launched

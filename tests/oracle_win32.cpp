@@ -30,7 +30,12 @@ std::string Utf8(const std::wstring &wide) {
     return utf8;
 }
 
-std::string ReportedPath(const std::string &keyword) {
+// Wine names some virtual folders "::{CLSID}": no path for a file.
+static std::string FileSystemPath(const wchar_t *path) {
+    return path == nullptr || path[0] == L':' ? "" : Utf8(path);
+}
+
+std::string ReportedPath(const std::string &keyword, bool verified) {
     static const std::map<std::string, int> ids = {
         {"DESKTOP", CSIDL_DESKTOP},
         {"INTERNET", CSIDL_INTERNET},
@@ -108,7 +113,8 @@ std::string ReportedPath(const std::string &keyword) {
     if (knownFolder != known.end()) {
         wchar_t *found = nullptr;
         std::string reported;
-        if (SHGetKnownFolderPath(*knownFolder->second, 0, nullptr, &found) == S_OK)
+        if (SHGetKnownFolderPath(*knownFolder->second, verified ? 0u : DWORD(KF_FLAG_DONT_VERIFY),
+                                 nullptr, &found) == S_OK)
             reported = Utf8(found);
         CoTaskMemFree(found);
         return reported;
@@ -119,13 +125,12 @@ std::string ReportedPath(const std::string &keyword) {
         return "?";
     }
     std::string reported;
-    AskedByCsidl(found->second, &reported);
+    if (verified)
+        AskedByCsidl(found->second, &reported);
+    else if (SHGetFolderPathW(nullptr, found->second | CSIDL_FLAG_DONT_VERIFY, nullptr,
+                              SHGFP_TYPE_CURRENT, path) == S_OK)
+        reported = FileSystemPath(path);
     return reported;
-}
-
-// Wine names some virtual folders "::{CLSID}": no path for a file.
-static std::string FileSystemPath(const wchar_t *path) {
-    return path == nullptr || path[0] == L':' ? "" : Utf8(path);
 }
 
 bool AskedByCsidl(int csidl, std::string *path) {

@@ -126,27 +126,17 @@ const FolderGuid *KnownFolderGuid(FolderId id) {
     return nullptr;
 }
 
-void GetShellFolderPath(FolderId id, PathText *path) {
-    FolderQuery query = {SHELL_FOLDER, id, {}, {}};
-    AskPlatformForFolder(&query, path);
-}
-
-void GetTempFolderPath(PathText *path) {
-    FolderQuery query = {TEMP_FOLDER, TEMP_FOLDER_ID, {}, {}};
-    AskPlatformForFolder(&query, path);
-}
-
 // Every keyword names a folder, whether or not the platform knows it.
-void GetFolderPath(FolderId id, PathText *path) {
+void GetFolderPath(FolderId id, PathText *path, FolderOption option) {
     const FolderGuid *known = KnownFolderGuid(id);
+    FolderQuery query = {SHELL_FOLDER, id, {}, {}, option};
     if (id == TEMP_FOLDER_ID) {
-        GetTempFolderPath(path);
+        query.kind = TEMP_FOLDER;
     } else if (known != nullptr) {
-        FolderQuery query = {KNOWN_FOLDER, id, *known, {}};
-        AskPlatformForFolder(&query, path);
-    } else {
-        GetShellFolderPath(id, path);
+        query.kind = KNOWN_FOLDER;
+        query.guid = *known;
     }
+    AskPlatformForFolder(&query, path);
 }
 
 static int HexDigitValue(char c) {
@@ -218,8 +208,8 @@ bool ParseCsidl(Text word, FolderId *id) {
     return true;
 }
 
-bool GetNamedFolderPath(Text word, PathText *path) {
-    FolderQuery query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}};
+bool GetNamedFolderPath(Text word, PathText *path, FolderOption option) {
+    FolderQuery query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}, option};
     path->length = 0;
     if (ParseShellName(word, &query.name))
         query.kind = FOLDER_BY_NAME;

@@ -45,6 +45,12 @@ inline Text TextOfPath(const PathText *path) {
     return Text{path->bytes, path->length};
 }
 
+// What a lookup asks beyond the path: by default the platform names a
+// folder only where it exists; NOVERIFY names it where it is or would be,
+// CREATE makes it (and the folders above it) where it is missing, and
+// names it only if it then exists.
+enum FolderOption { OPTION_NONE, OPTION_NOVERIFY, OPTION_CREATE };
+
 // What the platform is asked for: a shell folder by its id, the temporary
 // directory, a known folder of the keyword table, or any known folder by its
 // GUID or its canonical name.
@@ -55,6 +61,7 @@ struct FolderQuery {
     FolderId id;     // SHELL_FOLDER, TEMP_FOLDER and KNOWN_FOLDER
     FolderGuid guid; // KNOWN_FOLDER and FOLDER_BY_GUID
     Text name;       // FOLDER_BY_NAME, in the command line's code page
+    FolderOption option;
 };
 
 // The platform's one entry (folders_win32.cpp, folders_posix.cpp): leaves
@@ -112,15 +119,14 @@ bool ParseShellName(Text word, Text *name);
 bool ParseCsidl(Text word, FolderId *id);
 // A word of one of those forms names a folder when the platform knows it;
 // then its path, or the empty text, is in *path.
-bool GetNamedFolderPath(Text word, PathText *path);
+bool GetNamedFolderPath(Text word, PathText *path, FolderOption option = OPTION_NONE);
 
 // Each of these leaves a path or the empty text in *path, never an error.
-void GetFolderPath(FolderId id, PathText *path);
-void GetShellFolderPath(FolderId id, PathText *path);
-void GetTempFolderPath(PathText *path);
+void GetFolderPath(FolderId id, PathText *path, FolderOption option = OPTION_NONE);
 // Windows: a known folder's path, with the query taken from this library
 // (shell32), which may lack it.
-void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *path);
+void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *path,
+                            FolderOption option = OPTION_NONE);
 
 // Changes *path into the form the program prints.
 void WithTrailingDelimiter(PathText *path);

@@ -76,6 +76,8 @@ static void ComposeHostPath(const HostFolder *folder, PathText *path) {
 
 // No known-folder manager here: a GUID or a shell name names nothing, as on
 // Windows before Vista. A shell id names a folder where the host has one.
+// The host never checks that a folder exists, so the options change
+// nothing: NOVERIFY is what it always does, and CREATE makes nothing.
 bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     path->length = 0;
     if (query->kind == FOLDER_BY_GUID || query->kind == FOLDER_BY_NAME)

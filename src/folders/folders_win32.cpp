@@ -2,8 +2,9 @@
 // known-folder manager, asked in UTF-16 and kept in UTF-8. The ANSI calls
 // lose every character that their code page lacks, or put a look-alike in
 // its place, which names another folder. Uses: SHGetMalloc,
-// SHGetSpecialFolderLocation, SHGetPathFromIDListW, IMalloc::Alloc, Free and
-// Release, GetTempPathW, MultiByteToWideChar, WideCharToMultiByte,
+// SHGetSpecialFolderLocation, SHGetPathFromIDListW, SHGetFolderPathW,
+// SHCreateDirectoryExW, IMalloc::Alloc, Free and Release, GetTempPathW,
+// GetFileAttributesW, MultiByteToWideChar, WideCharToMultiByte,
 // GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
 // FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
 // CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
@@ -66,10 +67,36 @@ static bool AskShell(FolderId id, PathText *path) {
     return true;
 }
 
+// The item list above exists only for a folder that exists. Where the shell
+// has no path even unverified, the folder is asked as without the option:
+// a virtual folder is known and has no path, an unknown id is unknown.
+static bool AskShellWith(FolderId id, FolderOption option, PathText *path) {
+    if (option == OPTION_NONE || SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr,
+                                                  SHGFP_TYPE_CURRENT, WidePath) != S_OK)
+        return AskShell(id, path);
+    if (option == OPTION_CREATE && SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, nullptr,
+                                                    SHGFP_TYPE_CURRENT, WidePath) != S_OK)
+        WidePath[0] = 0;
+    KeepAsUtf8(WidePath, WideLength(WidePath, MAX_PATH), path);
+    return true;
+}
+
+// Made with the folders above it; made or not, it counts once it is a folder.
+static bool MakeFolder(wchar_t *wide, DWORD length) {
+    wchar_t last = wide[length - 1];
+    if (last == L'\\')
+        wide[length - 1] = 0;
+    SHCreateDirectoryExW(nullptr, wide, nullptr);
+    DWORD attributes = GetFileAttributesW(wide);
+    wide[length - 1] = last;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // GetTempPathW reports the size it needs, terminator included, when the
 // buffer is too small; the path can change between the two calls, so the
-// second answer is checked as strictly as the first.
-static void AskTempPath(PathText *path) {
+// second answer is checked as strictly as the first. The path is never
+// checked, so NOVERIFY changes nothing.
+static void AskTempPath(FolderOption option, PathText *path) {
     const DWORD first = MAX_PATH - 1;
     DWORD length = GetTempPathW(first, WidePath);
     if (length > first) {
@@ -78,6 +105,8 @@ static void AskTempPath(PathText *path) {
         if (length >= size)
             length = 0;
     }
+    if (option == OPTION_CREATE && length > 0 && !MakeFolder(WidePath, length))
+        length = 0;
     KeepAsUtf8(WidePath, length, path);
 }
 
@@ -85,7 +114,9 @@ typedef HRESULT(WINAPI *KnownFolderPathQuery)(const GUID *, DWORD, HANDLE, wchar
 
 // Known folders came with Vista; where shell32 lacks the query the program
 // still starts, and these folders have no path.
-void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *path) {
+void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *path,
+                            FolderOption option) {
+    static const DWORD flags[] = {0, KF_FLAG_DONT_VERIFY, KF_FLAG_CREATE};
     path->length = 0;
     KnownFolderPathQuery query = nullptr;
     if (library != nullptr)
@@ -94,18 +125,30 @@ void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *pat
     if (query == nullptr)
         return;
     wchar_t *found = nullptr;
-    if (query((const GUID *)guid, 0, nullptr, &found) == S_OK)
+    if (query((const GUID *)guid, flags[option], nullptr, &found) == S_OK)
         KeepAsUtf8(found, WideLength(found, LONGEST_PATH), path);
     // The query may hand back a string even when it fails.
     FreeShellMemory(found);
 }
 
 // Windows gives a virtual folder no path; Wine 8 gives one to PrintersFolder,
-// its system directory, which is not the printers.
-static void AskPathOf(IKnownFolder *folder, KF_CATEGORY category, PathText *path) {
+// its system directory, which is not the printers. Wine's GetPath checks
+// that the folder exists whatever its flags, so an option goes through
+// SHGetKnownFolderPath, by the folder's id.
+static void AskPathOf(IKnownFolder *folder, KF_CATEGORY category, FolderOption option,
+                      PathText *path) {
     path->length = 0;
     wchar_t *wide = nullptr;
-    if (category != KF_CATEGORY_VIRTUAL && folder->GetPath(0, &wide) == S_OK)
+    GUID id;
+    if (category == KF_CATEGORY_VIRTUAL)
+        return;
+    if (option != OPTION_NONE) {
+        if (folder->GetId(&id) == S_OK)
+            GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), (const FolderGuid *)&id, path,
+                                   option);
+        return;
+    }
+    if (folder->GetPath(0, &wide) == S_OK)
         KeepAsUtf8(wide, WideLength(wide, LONGEST_PATH), path);
     FreeShellMemory(wide);
 }
@@ -130,7 +173,7 @@ static bool AskManager(IKnownFolderManager *manager, const FolderQuery *query, P
     // A folder of no category reported is asked as any other.
     KF_CATEGORY category = KF_CATEGORY_FIXED;
     folder->GetCategory(&category);
-    AskPathOf(folder, category, path);
+    AskPathOf(folder, category, query->option, path);
     folder->Release();
     return true;
 }
@@ -234,7 +277,7 @@ static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const
     char *block = nullptr;
     if (manager->GetFolder(*id, &folder) == S_OK &&
         folder->GetFolderDefinition(&definition) == S_OK && KeepName(definition.pszName, &name)) {
-        AskPathOf(folder, definition.category, &path);
+        AskPathOf(folder, definition.category, OPTION_NONE, &path);
         block = (char *)AllocateShellMemory(name.length + path.length + 1);
     }
     if (block != nullptr) {
@@ -287,12 +330,12 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     path->length = 0;
     switch (query->kind) {
     case SHELL_FOLDER:
-        return AskShell(query->id, path);
+        return AskShellWith(query->id, query->option, path);
     case TEMP_FOLDER:
-        AskTempPath(path);
+        AskTempPath(query->option, path);
         return true;
     case KNOWN_FOLDER:
-        GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), &query->guid, path);
+        GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), &query->guid, path, query->option);
         return true;
     default:
         return AskKnownFolderManager(query, path);

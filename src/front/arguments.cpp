@@ -27,6 +27,15 @@ Text NormalizeArgument(Text text) {
     return text;
 }
 
+bool ReadOptionWord(Text normal, FolderOption *option) {
+    FolderOption read = SpellsInAnyCase(normal, "CREATE")     ? OPTION_CREATE
+                        : SpellsInAnyCase(normal, "NOVERIFY") ? OPTION_NOVERIFY
+                                                              : OPTION_NONE;
+    if (read > *option)
+        *option = read;
+    return read != OPTION_NONE;
+}
+
 const char *SplitWord(const char *from, char *word, size_t capacity, size_t *length) {
     for (;;) {
         if (*from != '\0' && IsBlank(*from))

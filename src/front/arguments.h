@@ -3,10 +3,16 @@
 #ifndef KORVANE_ARGUMENTS_H
 #define KORVANE_ARGUMENTS_H
 
+#include "../folders/folders.h"
 #include "../text.h"
 
 Text TrimText(Text text);
 Text NormalizeArgument(Text text);
+
+// Whether a normalised word is a lookup option, NOVERIFY or CREATE in any
+// case, which names no folder; if so, *option takes it, unless it holds
+// CREATE already, which wins.
+bool ReadOptionWord(Text normal, FolderOption *option);
 
 // Splits the word that starts at or after `from`: copies it, quotes dropped,
 // into word (bytes past capacity are dropped), sets *length, and returns

@@ -1,5 +1,7 @@
 // korvane: tells where the special folders live.
-//   korvane KEYWORD...   prints the path of the first keyword that names a folder
+//   korvane KEYWORD...   prints the path of the first keyword that names a folder;
+//                        /noverify or /create before it: where it would be,
+//                        or made where it is missing
 //   korvane              lists the keywords and their paths, then waits for Enter
 //   korvane /?           lists them and ends at once
 //   korvane /all         prints every keyword and its path, KEYWORD=PATH a line
@@ -35,15 +37,19 @@ static Text PrintedPath(FolderId id) {
 }
 
 // A keyword always names a folder; a GUID, a shell name or a CSIDL only one
-// that the platform knows.
+// that the platform knows. Options before the word that names a folder
+// apply to it; words after it are never looked at.
 static void RunLookupMode(ArgumentWalk *arguments) {
     Text word;
+    FolderOption option = OPTION_NONE;
     while (NextArgument(arguments, &word)) {
         Text normal = NormalizeArgument(word);
         FolderId id = KeywordToFolderId(normal);
+        if (ReadOptionWord(normal, &option))
+            continue;
         if (id >= 0)
-            GetFolderPath(id, &FolderPath);
-        else if (!GetNamedFolderPath(normal, &FolderPath))
+            GetFolderPath(id, &FolderPath, option);
+        else if (!GetNamedFolderPath(normal, &FolderPath, option))
             continue;
         WithTrailingDelimiter(&FolderPath);
         WriteColored(TextOfPath(&FolderPath), LIGHT_GREEN, BLACK, ConsoleHandle);
