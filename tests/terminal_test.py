@@ -2,12 +2,18 @@
 """Runs korvane in a real terminal (a tmux pane) and reads the screen with
 its colours, as a person would see it.
 
-    terminal_test.py GREY PROGRAM [ARG...]
+    terminal_test.py [--events HELPER] GREY PROGRAM [ARG...]
     terminal_test.py --code-page CODEC EMULATOR... PROGRAM
 
 GREY is the SGR code the terminal shows for colour 7 (Wine maps it to the
 default, 39; the host build writes 37). Every wait is bounded, so a hung
 program fails the test.
+
+The listing's wait is ended by Enter and by Ctrl-C, and the console keeps
+the user's colours either way: under Wine through HELPER
+(console_event_win32.cpp), a program in the same console that sets them and
+sends the event, since a Ctrl-C typed into the pane ends Wine as well; on
+the host by a Ctrl-C typed into the pane.
 
 With --code-page, in a Wine prefix of a locale of its own whose console code
 page is CODEC, the temporary directory is moved to a folder named in three
@@ -127,7 +133,37 @@ def check_non_ascii_paths(program, codec):
         reg("import", windows_path(saved))
 
 
+def check_console_events(helper, program, lines):
+    """Yellow on blue (1E) before; after Enter or Ctrl-C at the listing's
+    wait, the same, and the status that Wine's default handling of Ctrl-C
+    gives (0; STATUS_CONTROL_C_EXIT on Windows)."""
+    emulator, exe = program[:-1], program[-1]
+    for event in ("enter", "ctrl-c"):
+        start("event-" + event, "%s '%s' 1E %s %d '%s'; sleep 60" % (
+            " ".join(emulator), windows_path(helper), event, lines, windows_path(exe)))
+        text = without_colours(wait_for(" status ", 90))
+        check("attribute 0x1E status 0 ended" in text,
+              "after %s the console is yellow on blue again, status 0: %r"
+              % (event, text.strip().splitlines()[-1]))
+
+
+def check_interrupt(quoted, last_row):
+    """Ctrl-C at the listing's wait: the shell's next text in the
+    terminal's own colour."""
+    start("interrupt", "trap 'printf INT-MARK; sleep 60' INT; %s; sleep 60" % quoted)
+    wait_until(lambda: last_row in screen())
+    tmux("send-keys", "-t", session, "C-c")
+    line = next((l for l in wait_for("INT-MARK").splitlines() if "INT-MARK" in l), "")
+    escapes = re.findall(r"\x1b\[([0-9;]*)m", line.split("INT-MARK")[0])
+    check(escapes[-1:] in (["0"], ["39"], [""]),
+          "after Ctrl-C the text is in the terminal's own colour: %r" % escapes)
+
+
 def main():
+    helper = None
+    if sys.argv[1] == "--events":
+        helper = sys.argv[2]
+        del sys.argv[1:3]
     if sys.argv[1] == "--code-page":
         check_non_ascii_paths(sys.argv[3:], sys.argv[2])
         print("%d checks failed" % len(failures))
@@ -190,7 +226,11 @@ def main():
     check("EXITED-MARK" not in text, "the program waits for Enter after the listing")
     tmux("send-keys", "-t", session, "Enter")
     wait_for("EXITED-MARK", 30)
-    check(True, "the program ends once Enter is pressed")
+
+    if helper:
+        check_console_events(helper, program, len(rows) + 3)
+    else:
+        check_interrupt(quoted, last_row)
 
     print("%d checks failed" % len(failures))
     return 1 if failures else 0

@@ -1,6 +1,6 @@
 // The host build's console: descriptors 0 and 1, and on a terminal the
-// console colours as SGR escapes. Text is UTF-8 everywhere, so nothing is
-// converted. Uses: ESC[<fg>;<bg>m, ESC[0m, ESC[H, ESC[2J, ESC[3J,
+// console colours as SGR escapes, and SIGINT caught to reset them. Text is
+// UTF-8 everywhere, so nothing is converted. Uses: ESC[<fg>;<bg>m, ESC[0m, ESC[H, ESC[2J, ESC[3J,
 // ESC[<row>;<col>H.
 #include <errno.h>
 #include <fcntl.h>
@@ -65,12 +65,33 @@ void SetTextAttribute(PlatformHandle handle, TextAttribute attribute) {
     WriteToTerminal(handle, escape, size_t(length));
 }
 
-void KeepTextAttribute(PlatformHandle) {}
+static volatile sig_atomic_t ColoursPutBack;
 
-// A terminal's own colours are what SGR 0 brings back.
+// A terminal's own colours are what SGR 0 brings back; once, whether at the
+// end or on Ctrl-C.
 void RestoreTextAttribute() {
     static const char reset[] = "\x1b[0m";
+    if (ColoursPutBack)
+        return;
+    ColoursPutBack = 1;
     WriteToTerminal(ConsoleHandle, reset, sizeof reset - 1);
+}
+
+// Then the signal ends the program as it would have. Nothing here but
+// write(2) and the signal calls, which a handler may make.
+static void PutColoursBack(int number) {
+    RestoreTextAttribute();
+    signal(number, SIG_DFL);
+    raise(number);
+}
+
+// The terminal keeps its own colours; only Ctrl-C needs catching, and not
+// where whoever started the program has it ignored.
+void KeepTextAttribute(PlatformHandle handle) {
+    struct sigaction was;
+    if (isatty(Descriptor(handle)) && sigaction(SIGINT, nullptr, &was) == 0 &&
+        was.sa_handler != SIG_IGN)
+        signal(SIGINT, PutColoursBack);
 }
 
 void ClearScreen() {

@@ -3,7 +3,7 @@
 // the bytes that cmd's for /f and PowerShell decode it with.
 // Uses: GetStdHandle, SetConsoleTextAttribute, GetConsoleScreenBufferInfo,
 // FillConsoleOutputCharacterA, FillConsoleOutputAttribute,
-// SetConsoleCursorPosition, GetConsoleMode, GetConsoleOutputCP, GetACP,
+// SetConsoleCursorPosition, SetConsoleCtrlHandler, GetConsoleMode, GetConsoleOutputCP, GetACP,
 // MultiByteToWideChar, WideCharToMultiByte, WriteConsoleW, GetFileType,
 // WriteFile, ReadFile, GetLastError, Sleep, ExitProcess.
 #include <windows.h>
@@ -18,6 +18,24 @@ static char EncodedPiece[4 * TEXT_CAPACITY];
 
 static TextAttribute StartAttribute;
 static bool StartAttributeKept;
+
+// A console event runs its handler on a thread of its own while the program
+// goes on. Whoever puts the start colours back first does it for good: the
+// attribute is then never set again, by either thread.
+enum { ATTRIBUTE_FREE, ATTRIBUTE_BEING_SET, ATTRIBUTE_PUT_BACK };
+static volatile long AttributeState = ATTRIBUTE_FREE;
+
+static bool TakeAttribute() {
+    for (;;) {
+        long state =
+            __sync_val_compare_and_swap(&AttributeState, ATTRIBUTE_FREE, ATTRIBUTE_BEING_SET);
+        if (state == ATTRIBUTE_FREE)
+            return true;
+        if (state == ATTRIBUTE_PUT_BACK)
+            return false;
+        Sleep(0);
+    }
+}
 
 PlatformHandle GetStandardOutput() {
     return GetStdHandle(STD_OUTPUT_HANDLE);
@@ -44,20 +62,35 @@ FileKind QueryFileKind(PlatformHandle handle) {
 }
 
 void SetTextAttribute(PlatformHandle handle, TextAttribute attribute) {
+    if (!TakeAttribute())
+        return;
     SetConsoleTextAttribute(handle, attribute);
+    __sync_lock_test_and_set(&AttributeState, ATTRIBUTE_FREE);
+}
+
+// Otherwise the prompt and the rest of a batch file stay in the last colour.
+void RestoreTextAttribute() {
+    if (!TakeAttribute())
+        return;
+    if (StartAttributeKept)
+        SetConsoleTextAttribute(ConsoleHandle, StartAttribute);
+    __sync_lock_test_and_set(&AttributeState, ATTRIBUTE_PUT_BACK);
+}
+
+// Ctrl-C, Ctrl-Break, the window closed: the colours go back, and the
+// default handling ends the program as it would have.
+static BOOL WINAPI PutColoursBack(DWORD) {
+    RestoreTextAttribute();
+    return FALSE;
 }
 
 void KeepTextAttribute(PlatformHandle handle) {
     CONSOLE_SCREEN_BUFFER_INFO info;
     StartAttributeKept = GetConsoleScreenBufferInfo(handle, &info);
-    if (StartAttributeKept)
+    if (StartAttributeKept) {
         StartAttribute = info.wAttributes;
-}
-
-// Otherwise the prompt and the rest of a batch file stay in the last colour.
-void RestoreTextAttribute() {
-    if (StartAttributeKept)
-        SetConsoleTextAttribute(ConsoleHandle, StartAttribute);
+        SetConsoleCtrlHandler(PutColoursBack, TRUE);
+    }
 }
 
 // The whole buffer, scroll-back included, takes the attribute in force.
