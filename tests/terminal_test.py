@@ -141,7 +141,9 @@ def check_console_events(helper, program, lines):
     for event in ("enter", "ctrl-c"):
         start("event-" + event, "%s '%s' 1E %s %d '%s'; sleep 60" % (
             " ".join(emulator), windows_path(helper), event, lines, windows_path(exe)))
-        text = without_colours(wait_for(" status ", 90))
+        # The helper's last line, once drawn whole.
+        text = without_colours(wait_until(
+            lambda: re.search(r"status \d+ (ended|still waiting)", screen()), 90))
         check("attribute 0x1E status 0 ended" in text,
               "after %s the console is yellow on blue again, status 0: %r"
               % (event, text.strip().splitlines()[-1]))

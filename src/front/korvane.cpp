@@ -44,9 +44,9 @@ static void RunLookupMode(ArgumentWalk *arguments) {
     FolderOption option = OPTION_NONE;
     while (NextArgument(arguments, &word)) {
         Text normal = NormalizeArgument(word);
-        FolderId id = KeywordToFolderId(normal);
         if (ReadOptionWord(normal, &option))
             continue;
+        FolderId id = KeywordToFolderId(normal);
         if (id >= 0)
             GetFolderPath(id, &FolderPath, option);
         else if (!GetNamedFolderPath(normal, &FolderPath, option))
@@ -75,14 +75,16 @@ static size_t AppendText(size_t at, Text text) {
     return at + text.length;
 }
 
-// A string, or null for the empty text.
 static size_t AppendJsonString(size_t at, Text text) {
-    if (text.length == 0)
-        return AppendText(at, TextOf("null"));
     JsonLine[at++] = '"';
     at += EscapeJson(text, JsonLine + at);
     JsonLine[at++] = '"';
     return at;
+}
+
+// A folder without a path has null.
+static size_t AppendJsonPath(size_t at, Text path) {
+    return path.length > 0 ? AppendJsonString(at, path) : AppendText(at, TextOf("null"));
 }
 
 static void RunJsonMode() {
@@ -91,7 +93,7 @@ static void RunJsonMode() {
         size_t length = AppendText(0, TextOf("  \""));
         length = AppendText(length, TextOf(FolderKeywordTable[i].keyword));
         length = AppendText(length, TextOf("\": "));
-        length = AppendJsonString(length, PrintedPath(FolderKeywordTable[i].id));
+        length = AppendJsonPath(length, PrintedPath(FolderKeywordTable[i].id));
         if (i + 1 < FOLDER_KEYWORD_COUNT)
             JsonLine[length++] = ',';
         WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
@@ -132,7 +134,7 @@ static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
     length = AppendText(length, CategoryName(folder->category));
     length = AppendText(length, TextOf("\", \"path\": "));
     WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
-    length = AppendJsonString(0, DelimitedCopy(folder->path));
+    length = AppendJsonPath(0, DelimitedCopy(folder->path));
     length = AppendText(length, TextOf(last ? "}" : "},"));
     WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
 }
