@@ -2,7 +2,7 @@
 // starts the program in this console, waits until it has written its lines,
 // ends its wait with Enter or a console event, and prints the colours it
 // left and its exit status.
-//   console_event.exe ATTRIBUTE enter|ctrl-c|ctrl-break LINES PROGRAM [ARG...]
+//   console_event.exe ATTRIBUTE enter|ctrl-c LINES PROGRAM [ARG...]
 // ATTRIBUTE is in hex (1E: yellow on blue); LINES is how many lines the
 // program writes before it waits. Prints "attribute 0xNN status N".
 #include <windows.h>
@@ -47,8 +47,7 @@ int main(int argc, char **argv) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    DWORD group = event == "ctrl-break" ? CREATE_NEW_PROCESS_GROUP : 0;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, group, nullptr, nullptr,
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return 3;
     // The program clears the screen, so its lines end on row LINES.
@@ -57,10 +56,8 @@ int main(int argc, char **argv) {
         WaitForSingleObject(process.hProcess, 100);
     if (event == "enter")
         PressEnter(GetStdHandle(STD_INPUT_HANDLE));
-    else if (event == "ctrl-c")
-        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
     else
-        GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process.dwProcessId);
+        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
     DWORD status = 0;
     bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
     GetExitCodeProcess(process.hProcess, &status);
