@@ -192,12 +192,10 @@ std::vector<ListedFolder> ListedByManager() {
                     folder->Release();
                 continue;
             }
-            wchar_t id[40], *reported = nullptr;
+            wchar_t id[40];
             StringFromGUID2(ids[i], id, 40);
             std::string path;
-            if (definition.category != KF_CATEGORY_VIRTUAL && folder->GetPath(0, &reported) == S_OK)
-                path = FileSystemPath(reported);
-            CoTaskMemFree(reported);
+            AskedByManager(Utf8(id), &path);
             listed.push_back(
                 {Utf8(definition.pszName), Utf8(id), categories[definition.category], path});
             FreeKnownFolderDefinitionFields(&definition);

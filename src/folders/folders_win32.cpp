@@ -8,8 +8,8 @@
 // GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
 // FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
 // CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
-// GetFolderByName, GetFolderIds) and IKnownFolder (GetCategory, GetPath,
-// GetFolderDefinition).
+// GetFolderByName, GetFolderIds) and IKnownFolder (GetId, GetCategory,
+// GetPath, GetFolderDefinition).
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
@@ -30,13 +30,18 @@ static bool IsFileSystemPath(const wchar_t *wide, DWORD length) {
            (drive >= L'A' && drive <= L'Z' && wide[1] == L':');
 }
 
-// Three bytes at most for each unit, so any path fits.
+// Three bytes at most for each unit, so any text of LONGEST_PATH units fits.
+static void ToUtf8(const wchar_t *wide, DWORD length, PathText *text) {
+    int bytes = length == 0 ? 0
+                            : WideCharToMultiByte(CP_UTF8, 0, wide, int(length), text->bytes,
+                                                  int(PATH_CAPACITY - 3), nullptr, nullptr);
+    text->length = bytes > 0 ? size_t(bytes) : 0;
+}
+
 static void KeepAsUtf8(const wchar_t *wide, DWORD length, PathText *path) {
-    int bytes = 0;
+    path->length = 0;
     if (IsFileSystemPath(wide, length))
-        bytes = WideCharToMultiByte(CP_UTF8, 0, wide, int(length), path->bytes,
-                                    int(PATH_CAPACITY - 3), nullptr, nullptr);
-    path->length = bytes > 0 ? size_t(bytes) : 0;
+        ToUtf8(wide, length, path);
 }
 
 static DWORD WideLength(const wchar_t *wide, DWORD limit) {
@@ -262,11 +267,8 @@ static bool KeepName(const wchar_t *wide, PathText *name) {
     DWORD length = WideLength(wide, LONGEST_PATH + 1);
     if (wide == nullptr || length > LONGEST_PATH)
         return false;
-    int bytes = length == 0 ? 0
-                            : WideCharToMultiByte(CP_UTF8, 0, wide, int(length), name->bytes,
-                                                  int(PATH_CAPACITY), nullptr, nullptr);
-    name->length = bytes > 0 ? size_t(bytes) : 0;
-    return length == 0 || bytes > 0;
+    ToUtf8(wide, length, name);
+    return length == 0 || name->length > 0;
 }
 
 // The name and the path share one block.

@@ -58,12 +58,16 @@ static void RunLookupMode(ArgumentWalk *arguments) {
 }
 
 // Every keyword in the table's order, a folder without a path included.
+// NAME=PATH, in the listing's colours.
+static void WriteNameAndPath(Text name, Text path) {
+    WriteColored(name, GREEN, BLACK, ConsoleHandle);
+    WriteColored(TextOf("="), BROWN, BLACK, ConsoleHandle);
+    WriteLineColored(path, LIGHT_GREY, BLACK, ConsoleHandle);
+}
+
 static void RunAllMode() {
-    for (const FolderKeyword &row : FolderKeywordTable) {
-        WriteColored(TextOf(row.keyword), GREEN, BLACK, ConsoleHandle);
-        WriteColored(TextOf("="), BROWN, BLACK, ConsoleHandle);
-        WriteLineColored(PrintedPath(row.id), LIGHT_GREY, BLACK, ConsoleHandle);
-    }
+    for (const FolderKeyword &row : FolderKeywordTable)
+        WriteNameAndPath(TextOf(row.keyword), PrintedPath(row.id));
 }
 
 // A line, or a piece of one, of JSON: one text escaped (the longest path or
@@ -149,13 +153,10 @@ static void RunKnownMode(bool json) {
         WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
     for (size_t i = 0; i < list.count; i++) {
         const KnownFolder *folder = &list.folders[i];
-        if (json) {
+        if (json)
             WriteKnownFolderInJson(folder, i + 1 == list.count);
-            continue;
-        }
-        WriteColored(folder->name, GREEN, BLACK, ConsoleHandle);
-        WriteColored(TextOf("="), BROWN, BLACK, ConsoleHandle);
-        WriteLineColored(DelimitedCopy(folder->path), LIGHT_GREY, BLACK, ConsoleHandle);
+        else
+            WriteNameAndPath(folder->name, DelimitedCopy(folder->path));
     }
     if (json)
         WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
