@@ -53,8 +53,9 @@ TEST(NormalizeArgument, TrimsThenDropsOnePrefixByte) {
         EXPECT_EQ(Str(NormalizeArgument(Txt(c.in))), c.out) << c.in;
 }
 
-// An option names no folder; CREATE wins over NOVERIFY, in either order.
-TEST(ReadOptionWord, TakesTheTwoOptionsInAnyCase) {
+// An option names no folder; CREATE wins over NOVERIFY, and DEFAULT over
+// both, in either order.
+TEST(ReadOptionWord, TakesTheThreeOptionsInAnyCase) {
     const struct {
         std::string normal;
         FolderOption before;
@@ -70,6 +71,10 @@ TEST(ReadOptionWord, TakesTheTwoOptionsInAnyCase) {
         {"no verify", OPTION_NONE, false, OPTION_NONE},
         {"appdata", OPTION_NOVERIFY, false, OPTION_NOVERIFY},
         {"", OPTION_CREATE, false, OPTION_CREATE},
+        {"Default", OPTION_CREATE, true, OPTION_DEFAULT},
+        {"create", OPTION_DEFAULT, true, OPTION_DEFAULT},
+        {"noverify", OPTION_DEFAULT, true, OPTION_DEFAULT},
+        {"defaults", OPTION_NONE, false, OPTION_NONE},
     };
     for (const auto &c : cases) {
         FolderOption option = c.before;

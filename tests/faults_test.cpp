@@ -24,6 +24,8 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
         {"every folder", {{"/all"}}},
         {"every folder in JSON", {{"/json"}}},
         {"every known folder in JSON", {{"/known", "/json"}}},
+        {"the moved folders in JSON", {{"/moved", "/json"}}},
+        {"the version", {{"/version"}}},
     };
     const struct {
         Sink sink;

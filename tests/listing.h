@@ -5,8 +5,9 @@
 #include <string>
 
 std::string ExpectedListing();
-// What korvane /known writes, as text or JSON, from the manager's own list.
-std::string EveryKnownFolder(bool json);
+// What korvane /known, or /moved, writes, as text or JSON, from the
+// manager's own list.
+std::string EveryKnownFolder(bool json, bool movedOnly = false);
 // Whether `text` is the one-line report of a stream failure with this number.
 bool IsReportLine(const std::string &text, unsigned number);
 

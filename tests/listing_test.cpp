@@ -88,26 +88,34 @@ TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
     }
 }
 
-// Help: the listing, and no wait, whatever standard input holds. Only the
-// first word asks for it.
+// Help: the listing, and the version: a line; no wait, whatever standard
+// input holds. Only the first word asks for them.
 TEST(Listing, AQuestionMarkListsWithoutWaiting) {
-    const std::string listing = ExpectedListing();
+    const std::string listing = ExpectedListing(), none = "";
+    const std::string appdata = Printed(ReportedPath("APPDATA"));
+    const std::string version = std::string("korvane ") + KORVANE_VERSION +
+                                (sizeof(void *) == 8 ? " (64-bit)\r\n" : " (32-bit)\r\n");
     const struct {
         std::vector<std::string> words;
-        bool lists;
+        const std::string &out;
     } cases[] = {
-        {{"/?"}, true},   {{"-?"}, true},
-        {{"?"}, true},    {{"/?", "appdata"}, true},
-        {{" /? "}, true}, {{"appdata", "/?"}, false},
-        {{"+?"}, false},  {{"/??"}, false},
+        {{"/?"}, listing},         {{"-?"}, listing},
+        {{"?"}, listing},          {{"/?", "appdata"}, listing},
+        {{" /? "}, listing},       {{"appdata", "/?"}, appdata},
+        {{"+?"}, none},            {{"/??"}, none},
+        {{"--help"}, listing},     {{"--HELP", "appdata"}, listing},
+        {{"/help"}, listing},      {{"-H"}, listing},
+        {{"h"}, listing},          {{"\\Help"}, listing},
+        {{"appdata", "--help"}, appdata}, {{"---help"}, none},
+        {{"/hx", "appdata"}, appdata},    {{"--version"}, version},
+        {{"--Version", "appdata"}, version}, {{"/VERSION"}, version},
+        {{"version"}, version},    {{"-v"}, none},
+        {{"appdata", "--version"}, appdata},
     };
     for (const auto &c : cases) {
         Launch launch = {c.words, SINK_PIPE, SOURCE_OPEN};
         Outcome outcome = RunKorvane(launch);
-        std::string expected = c.lists ? listing : "";
-        if (c.words[0] == "appdata")
-            expected = Printed(ReportedPath("APPDATA"));
-        EXPECT_EQ(outcome.out, expected) << c.words[0];
+        EXPECT_EQ(outcome.out, c.out) << c.words[0];
         EXPECT_EQ(outcome.status, 0u) << c.words[0];
     }
 }
@@ -187,17 +195,26 @@ static std::vector<ListedFolder> KnownInOrder() {
     return folders;
 }
 
-std::string EveryKnownFolder(bool json) {
-    std::vector<ListedFolder> folders = KnownInOrder();
+static std::string JsonPath(const std::string &path) {
+    return path.empty() ? "null" : JsonOf(Delimited(path));
+}
+
+std::string EveryKnownFolder(bool json, bool movedOnly) {
+    std::vector<ListedFolder> folders;
+    for (const ListedFolder &folder : KnownInOrder())
+        if (folder.moved || !movedOnly)
+            folders.push_back(folder);
     std::string text = json ? "[\r\n" : "";
     for (size_t i = 0; i < folders.size(); i++) {
         const ListedFolder &f = folders[i];
         if (!json)
-            text += Redirected(f.name) + "=" + Printed(f.path) + "\r\n";
+            text += Redirected(f.name) + "=" + Printed(movedOnly ? f.unverifiedPath : f.path) +
+                    "\r\n";
         else
             text += "  {\"name\": " + JsonOf(f.name) + ", \"id\": \"" + f.id +
-                    "\", \"category\": \"" + f.category +
-                    "\", \"path\": " + (f.path.empty() ? "null" : JsonOf(Delimited(f.path))) +
+                    "\", \"category\": \"" + f.category + "\", \"path\": " + JsonPath(f.path) +
+                    ", \"defaultPath\": " + JsonPath(f.defaultPath) +
+                    ", \"moved\": " + (f.moved ? "true" : "false") +
                     (i + 1 < folders.size() ? "},\r\n" : "}\r\n");
     }
     return json ? text + "]\r\n" : text;
@@ -209,6 +226,7 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
     const std::string all = EveryFolder(false, ReportedPath("TEMP"));
     const std::string json = EveryFolder(true, ReportedPath("TEMP"));
     const std::string known = EveryKnownFolder(false), knownJson = EveryKnownFolder(true);
+    const std::string moved = EveryKnownFolder(false, true), movedJson = EveryKnownFolder(true, true);
     const std::string appdata = Printed(ReportedPath("APPDATA"));
     const struct {
         std::vector<std::string> words;
@@ -232,6 +250,10 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
         {{" /known ", "json", "x"}, knownJson},
         {{"appdata", "/known"}, appdata},
         {{"--known", "appdata"}, appdata},
+        {{"/moved"}, moved},
+        {{"-MOVED", "x", "/json"}, moved},
+        {{"moved", "/JSON"}, movedJson},
+        {{"appdata", "/moved"}, appdata},
     };
     for (const auto &c : cases)
         for (Sink sink : {SINK_FILE, SINK_PIPE}) {

@@ -56,6 +56,13 @@ TEST(Lookup, OnlyTheFirstRecognisedWordCounts) {
         {{"/create"}, ""},
         {{"appdata", "/create", "temp"}, appdata},
         {{"/noverify", "/create", "bitbucket", "temp"}, Printed(ReportedPath("BITBUCKET"))},
+        // Where it would be had nothing moved it, whatever other option.
+        {{"/default", "appdata"}, Printed(ReportedPath("APPDATA", BY_DEFAULT))},
+        {{"-DEFAULT", "/create", "downloads"}, Printed(ReportedPath("DOWNLOADS", BY_DEFAULT))},
+        {{"/create", "default", "csidl:0x1a"}, Printed(ReportedPath("APPDATA", BY_DEFAULT))},
+        {{"/default", "temp"}, temp},
+        {{"/default", "bitbucket", "temp"}, ""},
+        {{"appdata", "/default", "temp"}, appdata},
     };
     for (const auto &c : cases) {
         Outcome outcome = RunKorvane({c.words});

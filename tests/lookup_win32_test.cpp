@@ -247,7 +247,7 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
     };
     for (const auto &folder : folders) {
         bool isTemp = folder.keyword == "TEMP";
-        std::string path = isTemp ? ReportedTempPath(temp) : ReportedPath(folder.keyword, false);
+        std::string path = isTemp ? ReportedTempPath(temp) : ReportedPath(folder.keyword, UNVERIFIED);
         ASSERT_FALSE(path.empty()) << "the platform should say where " << folder.keyword << " goes";
         std::string above = path.substr(0, path.find_last_of('\\', path.size() - 2));
         for (const auto &row : rows) {
@@ -264,4 +264,81 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
             EXPECT_EQ(IsFolder(path), row.made) << launch.words[0] << " " << folder.word;
         }
     }
+}
+
+// In the same prefix, folders moved as OneDrive and Group Policy move them,
+// by User Shell Folders values: to a folder that exists, with %USERPROFILE%,
+// to one not made, to a share, and one "moved" in letter case alone, which
+// has not moved. A plain lookup finds a folder that is there; /default
+// names where it would be, and makes nothing, whatever option is beside it.
+// The moves stay: the prefix is these tests' own.
+TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
+    const struct {
+        const wchar_t *value, *to;
+        std::string word, keyword, name;
+        bool moved, there;
+    } moves[] = {
+        {L"Desktop", L"C:\\OneDrive - Contoso\\Desktop", "desktop", "DESKTOP", "Desktop", true,
+         true},
+        {L"Personal", L"%USERPROFILE%\\OneDrive - Contoso\\Documents", "csidl:5", "PERSONAL",
+         "Personal", true, false},
+        {L"My Music", L"C:\\korvane-not-made\\Music", "mymusic", "MYMUSIC", "My Music", true,
+         false},
+        {L"My Pictures", L"\\\\server\\share\\Pictures", "\"shell:My Pictures\"", "MYPICTURES",
+         "My Pictures", true, false},
+        {L"{7D1D3A04-DEBB-4115-95CF-2F29DA2920DA}", L"%USERPROFILE%\\SEARCHES",
+         "{7d1d3a04-debb-4115-95cf-2f29da2920da}", "SEARCHES", "Searches", false, true},
+    };
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User "
+                            L"Shell Folders",
+                            0, KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    for (const auto &move : moves) {
+        RegSetValueExW(key, move.value, 0, REG_EXPAND_SZ, (const BYTE *)move.to,
+                       DWORD(2 * (wcslen(move.to) + 1)));
+        wchar_t to[MAX_PATH];
+        ExpandEnvironmentStringsW(move.to, to, MAX_PATH);
+        // Made or not as the row says, whatever an earlier run left.
+        std::wstring above(to, wcsrchr(to, L'\\'));
+        if (move.there) {
+            CreateDirectoryW(above.c_str(), nullptr);
+            CreateDirectoryW(to, nullptr);
+        } else {
+            RemoveDirectoryW(to);
+            RemoveDirectoryW(above.c_str());
+        }
+    }
+    RegCloseKey(key);
+    const std::string moved = RunKorvane({{"/moved"}}).out;
+    for (const auto &move : moves) {
+        wchar_t to[MAX_PATH];
+        ExpandEnvironmentStringsW(move.to, to, MAX_PATH);
+        std::string now = ReportedPath(move.keyword, UNVERIFIED);
+        ASSERT_EQ(Wide(now), std::wstring(to)) << "the platform should report the move";
+        std::string byDefault = ReportedPath(move.keyword, BY_DEFAULT);
+        ASSERT_EQ(CompareStringOrdinal(to, -1, Wide(byDefault).c_str(), -1, TRUE) != CSTR_EQUAL,
+                  move.moved)
+            << "the platform should name the default apart: " << byDefault;
+        const struct {
+            std::vector<std::string> words;
+            std::string out;
+        } lookups[] = {
+            {{"/create", "/default", move.word}, Printed(byDefault)},
+            {{"/noverify", move.word}, Printed(now)},
+            {{move.word}, move.there ? Printed(now) : ""},
+        };
+        for (const auto &lookup : lookups)
+            EXPECT_EQ(RunKorvane({lookup.words}).out, lookup.out)
+                << lookup.words[0] << " " << move.word;
+        EXPECT_EQ(("\n" + moved).find("\n" + move.name + "=" + Printed(now) + "\r\n") !=
+                      std::string::npos,
+                  move.moved)
+            << move.name;
+    }
+    EXPECT_FALSE(IsFolder("C:\\korvane-not-made")) << "/default makes nothing";
+    EXPECT_EQ(moved, EveryKnownFolder(false, true));
+    EXPECT_EQ(RunKorvane({{"/moved", "/json"}}).out, EveryKnownFolder(true, true));
+    EXPECT_EQ(RunKorvane({{"/known", "/json"}}).out, EveryKnownFolder(true));
 }

@@ -7,9 +7,11 @@
 #include <vector>
 
 // The folder's path as the platform reports it, in UTF-8, before any
-// backslash is added; unverified, where it is or would be (on Windows
-// through the don't-verify flags; the host never verifies).
-std::string ReportedPath(const std::string &keyword, bool verified = true);
+// backslash is added: where it is found; unverified, where it is or would
+// be; or where it would be had nothing moved it (on Windows through the
+// don't-verify and default flags; the host never verifies, nor moves).
+enum Asked { AS_FOUND, UNVERIFIED, BY_DEFAULT };
+std::string ReportedPath(const std::string &keyword, Asked asked = AS_FOUND);
 
 // A UTF-8 text in the bytes that the program writes to a file or a pipe, as
 // the platform encodes it: on Windows in the ANSI code page (a launched
@@ -36,10 +38,13 @@ bool AskedByCsidl(int csidl, std::string *path);
 
 // Windows: every folder the known-folder manager lists, as it lists it
 // (an id may come twice): its canonical name, its id as the platform
-// writes it, its category's name, and its path (none for a virtual one).
-// Nothing on the host.
+// writes it, its category's name, its path (none for a virtual one), where
+// the platform names it now and by default, unverified, and whether those
+// two are named and differ but in letter case, as the platform compares
+// them. Nothing on the host.
 struct ListedFolder {
-    std::string name, id, category, path;
+    std::string name, id, category, path, unverifiedPath, defaultPath;
+    bool moved;
 };
 std::vector<ListedFolder> ListedByManager();
 

@@ -15,7 +15,7 @@ std::vector<std::string> TestEnvironment() {
             "TMPDIR=/var/tmp/tester"};
 }
 
-std::string ReportedPath(const std::string &keyword, bool) {
+std::string ReportedPath(const std::string &keyword, Asked) {
     static const std::map<std::string, std::string> paths = {
         {"DESKTOP", "/home/tester/On the desk"},
         {"DESKTOPDIRECTORY", "/home/tester/On the desk"},

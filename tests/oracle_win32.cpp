@@ -35,7 +35,20 @@ static std::string FileSystemPath(const wchar_t *path) {
     return path == nullptr || path[0] == L':' ? "" : Utf8(path);
 }
 
-std::string ReportedPath(const std::string &keyword, bool verified) {
+// A known folder's path by SHGetKnownFolderPath, which alone honours the
+// don't-verify and default flags under Wine.
+static std::string KnownFolderPath(const GUID &id, Asked asked) {
+    static const DWORD flags[] = {0, KF_FLAG_DONT_VERIFY,
+                                  KF_FLAG_DEFAULT_PATH | KF_FLAG_DONT_VERIFY};
+    wchar_t *found = nullptr;
+    std::string reported;
+    if (SHGetKnownFolderPath(id, flags[asked], nullptr, &found) == S_OK)
+        reported = Utf8(found);
+    CoTaskMemFree(found);
+    return reported;
+}
+
+std::string ReportedPath(const std::string &keyword, Asked asked) {
     static const std::map<std::string, int> ids = {
         {"DESKTOP", CSIDL_DESKTOP},
         {"INTERNET", CSIDL_INTERNET},
@@ -110,25 +123,19 @@ std::string ReportedPath(const std::string &keyword, bool verified) {
     if (keyword == "TEMP")
         return Utf8(std::wstring(path, GetTempPathW(32768, path)));
     auto knownFolder = known.find(keyword);
-    if (knownFolder != known.end()) {
-        wchar_t *found = nullptr;
-        std::string reported;
-        if (SHGetKnownFolderPath(*knownFolder->second, verified ? 0u : DWORD(KF_FLAG_DONT_VERIFY),
-                                 nullptr, &found) == S_OK)
-            reported = Utf8(found);
-        CoTaskMemFree(found);
-        return reported;
-    }
+    if (knownFolder != known.end())
+        return KnownFolderPath(*knownFolder->second, asked);
     auto found = ids.find(keyword);
     if (found == ids.end()) {
         ADD_FAILURE() << "no such keyword: " << keyword;
         return "?";
     }
     std::string reported;
-    if (verified)
+    if (asked == AS_FOUND)
         AskedByCsidl(found->second, &reported);
     else if (SHGetFolderPathW(nullptr, found->second | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                              SHGFP_TYPE_CURRENT, path) == S_OK)
+                              asked == BY_DEFAULT ? SHGFP_TYPE_DEFAULT : SHGFP_TYPE_CURRENT,
+                              path) == S_OK)
         reported = FileSystemPath(path);
     return reported;
 }
@@ -194,10 +201,20 @@ std::vector<ListedFolder> ListedByManager() {
             }
             wchar_t id[40];
             StringFromGUID2(ids[i], id, 40);
-            std::string path;
-            AskedByManager(Utf8(id), &path);
-            listed.push_back(
-                {Utf8(definition.pszName), Utf8(id), categories[definition.category], path});
+            ListedFolder entry;
+            entry.name = Utf8(definition.pszName);
+            entry.id = Utf8(id);
+            entry.category = categories[definition.category];
+            AskedByManager(entry.id, &entry.path);
+            if (definition.category != KF_CATEGORY_VIRTUAL) {
+                entry.unverifiedPath = KnownFolderPath(ids[i], UNVERIFIED);
+                entry.defaultPath = KnownFolderPath(ids[i], BY_DEFAULT);
+            }
+            std::wstring now = Wide(entry.unverifiedPath), byDefault = Wide(entry.defaultPath);
+            entry.moved = !now.empty() && !byDefault.empty() &&
+                          CompareStringOrdinal(now.data(), int(now.size()), byDefault.data(),
+                                               int(byDefault.size()), TRUE) != CSTR_EQUAL;
+            listed.push_back(entry);
             FreeKnownFolderDefinitionFields(&definition);
             folder->Release();
         }

@@ -48,8 +48,10 @@ inline Text TextOfPath(const PathText *path) {
 // What a lookup asks beyond the path: by default the platform names a
 // folder only where it exists; NOVERIFY names it where it is or would be,
 // CREATE makes it (and the folders above it) where it is missing, and
-// names it only if it then exists.
-enum FolderOption { OPTION_NONE, OPTION_NOVERIFY, OPTION_CREATE };
+// names it only if it then exists; DEFAULT names where it would be had
+// nothing moved it, and makes nothing. Given several, the one later in
+// this order wins, whatever their order on the command line.
+enum FolderOption { OPTION_NONE, OPTION_NOVERIFY, OPTION_CREATE, OPTION_DEFAULT };
 
 // What the platform is asked for: a shell folder by its id, the temporary
 // directory, a known folder of the keyword table, or any known folder by its
@@ -78,6 +80,12 @@ struct KnownFolder {
     FolderGuid id;
     FolderCategory category;
     Text path; // as a lookup finds it, without the delimiter; empty for none
+    // Where the platform names it now and by default, neither verified;
+    // empty for none, or where they were not asked for.
+    Text unverifiedPath, defaultPath;
+    // Both are named and differ other than in letter case, as the platform
+    // compares paths.
+    bool moved;
 };
 
 struct KnownFolderList {
@@ -88,9 +96,10 @@ struct KnownFolderList {
 // The platform's second entry: every folder that the known-folder manager
 // lists, each id once, in the manager's order; a folder whose definition
 // cannot be read is left out. A virtual folder has no path, whatever the
-// manager says. Empty where there is no manager. The list holds its texts
-// until ForgetKnownFolders.
-void ListKnownFolders(KnownFolderList *list);
+// manager says. Empty where there is no manager. With `locations`, each
+// folder's unverified and default paths are asked as well. The list holds
+// its texts until ForgetKnownFolders.
+void ListKnownFolders(KnownFolderList *list, bool locations);
 void ForgetKnownFolders(KnownFolderList *list);
 
 // The order in which they are shown: by name, byte by byte with a to z read

@@ -76,8 +76,9 @@ static void ComposeHostPath(const HostFolder *folder, PathText *path) {
 
 // No known-folder manager here: a GUID or a shell name names nothing, as on
 // Windows before Vista. A shell id names a folder where the host has one.
-// The host never checks that a folder exists, so the options change
-// nothing: NOVERIFY is what it always does, and CREATE makes nothing.
+// The host never checks that a folder exists and moves none, so the options
+// change nothing: NOVERIFY is what it always does, CREATE makes nothing,
+// and every folder is where it is by default.
 bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     path->length = 0;
     if (query->kind == FOLDER_BY_GUID || query->kind == FOLDER_BY_NAME)
@@ -90,7 +91,7 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     return false;
 }
 
-void ListKnownFolders(KnownFolderList *list) {
+void ListKnownFolders(KnownFolderList *list, bool) {
     list->folders = nullptr;
     list->count = 0;
 }

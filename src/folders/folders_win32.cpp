@@ -6,7 +6,8 @@
 // SHCreateDirectoryExW, IMalloc::Alloc, Free and Release, GetTempPathW,
 // GetFileAttributesW, MultiByteToWideChar, WideCharToMultiByte,
 // GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
-// FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
+// FreeLibrary, and where they exist SHGetKnownFolderPath,
+// CompareStringOrdinal, CoInitializeEx,
 // CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
 // GetFolderByName, GetFolderIds) and IKnownFolder (GetId, GetCategory,
 // GetPath, GetFolderDefinition).
@@ -74,11 +75,17 @@ static bool AskShell(FolderId id, PathText *path) {
 
 // The item list above exists only for a folder that exists. Where the shell
 // has no path even unverified, the folder is asked as without the option:
-// a virtual folder is known and has no path, an unknown id is unknown.
+// a virtual folder is known and has no path, an unknown id is unknown. Its
+// path now is no default, so a default it lacks stays without a path.
 static bool AskShellWith(FolderId id, FolderOption option, PathText *path) {
+    DWORD type = option == OPTION_DEFAULT ? SHGFP_TYPE_DEFAULT : SHGFP_TYPE_CURRENT;
     if (option == OPTION_NONE || SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                                                  SHGFP_TYPE_CURRENT, WidePath) != S_OK)
-        return AskShell(id, path);
+                                                  type, WidePath) != S_OK) {
+        bool known = AskShell(id, path);
+        if (option == OPTION_DEFAULT)
+            path->length = 0;
+        return known;
+    }
     if (option == OPTION_CREATE && SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, nullptr,
                                                     SHGFP_TYPE_CURRENT, WidePath) != S_OK)
         WidePath[0] = 0;
@@ -121,7 +128,10 @@ typedef HRESULT(WINAPI *KnownFolderPathQuery)(const GUID *, DWORD, HANDLE, wchar
 // still starts, and these folders have no path.
 void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *path,
                             FolderOption option) {
-    static const DWORD flags[] = {0, KF_FLAG_DONT_VERIFY, KF_FLAG_CREATE};
+    // The headers' operator| on these flags is no constant: a static table
+    // of it would need a guard from the C++ runtime.
+    static const DWORD flags[] = {0, KF_FLAG_DONT_VERIFY, KF_FLAG_CREATE,
+                                  DWORD(KF_FLAG_DEFAULT_PATH) | DWORD(KF_FLAG_DONT_VERIFY)};
     path->length = 0;
     KnownFolderPathQuery query = nullptr;
     if (library != nullptr)
@@ -271,25 +281,61 @@ static bool KeepName(const wchar_t *wide, PathText *name) {
     return length == 0 || name->length > 0;
 }
 
-// The name and the path share one block.
-static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const GUID *id) {
-    static PathText name, path;
+typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
+static wchar_t OtherWidePath[LONGEST_PATH + 1];
+
+static int ToWide(Text text, wchar_t *wide) {
+    int units = text.length == 0 ? 0
+                                 : MultiByteToWideChar(CP_UTF8, 0, text.bytes, int(text.length),
+                                                       wide, LONGEST_PATH);
+    return units > 0 ? units : 0;
+}
+
+// Two names of one place, as Windows compares paths: ignoring letter case,
+// by its own table. CompareStringOrdinal came with Vista, as the manager.
+static bool NameOnePlace(Text a, Text b) {
+    OrdinalComparison compare = OrdinalComparison(
+        (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
+    if (compare == nullptr)
+        return a.length == b.length && memcmp(a.bytes, b.bytes, a.length) == 0;
+    int aUnits = ToWide(a, WidePath), bUnits = ToWide(b, OtherWidePath);
+    return compare(WidePath, aUnits, OtherWidePath, bUnits, TRUE) == CSTR_EQUAL;
+}
+
+// Where a folder is found, is now and is by default share one block with its
+// name.
+static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const GUID *id,
+                      bool locations) {
+    static PathText texts[4];
+    PathText *name = &texts[0], *path = &texts[1], *now = &texts[2], *byDefault = &texts[3];
     IKnownFolder *folder = nullptr;
     KNOWNFOLDER_DEFINITION definition = {};
     char *block = nullptr;
     if (manager->GetFolder(*id, &folder) == S_OK &&
-        folder->GetFolderDefinition(&definition) == S_OK && KeepName(definition.pszName, &name)) {
-        AskPathOf(folder, definition.category, OPTION_NONE, &path);
-        block = (char *)AllocateShellMemory(name.length + path.length + 1);
+        folder->GetFolderDefinition(&definition) == S_OK && KeepName(definition.pszName, name)) {
+        AskPathOf(folder, definition.category, OPTION_NONE, path);
+        now->length = byDefault->length = 0;
+        if (locations) {
+            AskPathOf(folder, definition.category, OPTION_NOVERIFY, now);
+            AskPathOf(folder, definition.category, OPTION_DEFAULT, byDefault);
+        }
+        block = (char *)AllocateShellMemory(name->length + path->length + now->length +
+                                            byDefault->length + 1);
     }
     if (block != nullptr) {
-        memcpy(block, name.bytes, name.length);
-        memcpy(block + name.length, path.bytes, path.length);
-        KnownFolder *kept = &list->folders[list->count++];
-        kept->name = Text{block, name.length};
-        memcpy(&kept->id, id, sizeof kept->id);
-        kept->category = FolderCategory(definition.category);
-        kept->path = Text{block + name.length, path.length};
+        Text kept[4];
+        for (size_t i = 0, at = 0; i < 4; at += texts[i++].length) {
+            memcpy(block + at, texts[i].bytes, texts[i].length);
+            kept[i] = Text{block + at, texts[i].length};
+        }
+        KnownFolder *entry = &list->folders[list->count++];
+        entry->name = kept[0];
+        memcpy(&entry->id, id, sizeof entry->id);
+        entry->category = FolderCategory(definition.category);
+        entry->path = kept[1];
+        entry->unverifiedPath = kept[2];
+        entry->defaultPath = kept[3];
+        entry->moved = kept[2].length > 0 && kept[3].length > 0 && !NameOnePlace(kept[2], kept[3]);
     }
     FreeDefinition(&definition);
     if (folder != nullptr)
@@ -304,7 +350,7 @@ static bool IsListed(const KnownFolderList *list, const GUID *id) {
     return false;
 }
 
-void ListKnownFolders(KnownFolderList *list) {
+void ListKnownFolders(KnownFolderList *list, bool locations) {
     list->folders = nullptr;
     list->count = 0;
     ManagerSession session;
@@ -314,7 +360,7 @@ void ListKnownFolders(KnownFolderList *list) {
         list->folders = (KnownFolder *)AllocateShellMemory(count * sizeof(KnownFolder) + 1);
         for (UINT i = 0; list->folders != nullptr && i < count; i++)
             if (!IsListed(list, &ids[i]))
-                AddToList(list, session.manager, &ids[i]);
+                AddToList(list, session.manager, &ids[i], locations);
     }
     FreeShellMemory(ids);
     EndManager(&session);

@@ -28,7 +28,8 @@ Text NormalizeArgument(Text text) {
 }
 
 bool ReadOptionWord(Text normal, FolderOption *option) {
-    FolderOption read = SpellsInAnyCase(normal, "CREATE")     ? OPTION_CREATE
+    FolderOption read = SpellsInAnyCase(normal, "DEFAULT")    ? OPTION_DEFAULT
+                        : SpellsInAnyCase(normal, "CREATE")   ? OPTION_CREATE
                         : SpellsInAnyCase(normal, "NOVERIFY") ? OPTION_NOVERIFY
                                                               : OPTION_NONE;
     if (read > *option)

@@ -9,9 +9,9 @@
 Text TrimText(Text text);
 Text NormalizeArgument(Text text);
 
-// Whether a normalised word is a lookup option, NOVERIFY or CREATE in any
-// case, which names no folder; if so, *option takes it, unless it holds
-// CREATE already, which wins.
+// Whether a normalised word is a lookup option, NOVERIFY, CREATE or DEFAULT
+// in any case, which names no folder; if so, *option takes it, unless it
+// holds one that wins over it (FolderOption's order).
 bool ReadOptionWord(Text normal, FolderOption *option);
 
 // Splits the word that starts at or after `from`: copies it, quotes dropped,

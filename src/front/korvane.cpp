@@ -1,13 +1,16 @@
 // korvane: tells where the special folders live.
 //   korvane KEYWORD...   prints the path of the first keyword that names a folder;
-//                        /noverify or /create before it: where it would be,
-//                        or made where it is missing
+//                        /noverify, /create or /default before it: where it
+//                        would be, made where it is missing, or where it
+//                        would be had nothing moved it
 //   korvane              lists the keywords and their paths, then waits for Enter
-//   korvane /?           lists them and ends at once
+//   korvane /?           lists them and ends at once; also /help, /h, --help
+//   korvane /version     prints the version and the build's word size
 //   korvane /all         prints every keyword and its path, KEYWORD=PATH a line
 //   korvane /json        prints the same as one JSON object
 //   korvane /known       prints every folder the platform knows, NAME=PATH a
 //                        line; with /json after it, as a JSON array
+//   korvane /moved       the same, for the folders moved from their default
 #include "../console/console.h"
 #include "../folders/folders.h"
 #include "arguments.h"
@@ -125,8 +128,8 @@ static Text DelimitedCopy(Text path) {
     return TextOfPath(&FolderPath);
 }
 
-// An object a line, in two pieces, so that a long name and a long path
-// each fit the line's buffer.
+// An object a line, in three pieces, so that a long name and each long path
+// fit the line's buffer.
 static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
     char id[GUID_TEXT_LENGTH];
     FormatFolderGuid(&folder->id, id);
@@ -139,24 +142,37 @@ static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
     length = AppendText(length, TextOf("\", \"path\": "));
     WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
     length = AppendJsonPath(0, DelimitedCopy(folder->path));
+    length = AppendText(length, TextOf(", \"defaultPath\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendJsonPath(0, DelimitedCopy(folder->defaultPath));
+    length = AppendText(length, TextOf(folder->moved ? ", \"moved\": true" : ", \"moved\": false"));
     length = AppendText(length, TextOf(last ? "}" : "},"));
     WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
 }
 
-// Every known folder, NAME=PATH a line or as a JSON array; each name works
-// after "shell:", which gives the same path. COM starts once, for the list.
-static void RunKnownMode(bool json) {
+// Every known folder, or only those moved from their default, NAME=PATH a
+// line or as a JSON array; each name works after "shell:", which gives the
+// same path as /known. A moved folder's line names where it is now, made
+// or not. COM starts once, for the list.
+static void RunKnownMode(bool json, bool movedOnly) {
     KnownFolderList list;
-    ListKnownFolders(&list);
+    ListKnownFolders(&list, json || movedOnly);
     SortKnownFolders(&list);
+    size_t last = list.count;
+    for (size_t i = 0; i < list.count; i++)
+        if (!movedOnly || list.folders[i].moved)
+            last = i;
     if (json)
         WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
     for (size_t i = 0; i < list.count; i++) {
         const KnownFolder *folder = &list.folders[i];
+        if (movedOnly && !folder->moved)
+            continue;
         if (json)
-            WriteKnownFolderInJson(folder, i + 1 == list.count);
+            WriteKnownFolderInJson(folder, i == last);
         else
-            WriteNameAndPath(folder->name, DelimitedCopy(folder->path));
+            WriteNameAndPath(folder->name,
+                             DelimitedCopy(movedOnly ? folder->unverifiedPath : folder->path));
     }
     if (json)
         WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
@@ -198,10 +214,25 @@ static bool SecondWordIs(ArgumentWalk arguments, const char *upper) {
            SpellsInAnyCase(NormalizeArgument(word), upper);
 }
 
-// The first thing a Windows user types; no keyword looks like it.
-static bool AsksForHelp(Text first) {
+// What a Windows user types first, and what a user of other tools does; no
+// keyword looks like any of them.
+static bool AsksForHelp(Text first, Text mode) {
     first = TrimText(first);
-    return SpellsText(first, "/?") || SpellsText(first, "-?") || SpellsText(first, "?");
+    return SpellsText(first, "/?") || SpellsText(first, "-?") || SpellsText(first, "?") ||
+           SpellsInAnyCase(mode, "HELP") || SpellsInAnyCase(mode, "H") ||
+           SpellsInAnyCase(first, "--HELP");
+}
+
+static bool AsksForVersion(Text first, Text mode) {
+    return SpellsInAnyCase(mode, "VERSION") || SpellsInAnyCase(TrimText(first), "--VERSION");
+}
+
+// KORVANE_VERSION is the project's, from CMakeLists.txt, as in the version
+// record.
+static void RunVersionMode() {
+    WriteLineColored(TextOf(sizeof(void *) == 8 ? "korvane " KORVANE_VERSION " (64-bit)"
+                                                : "korvane " KORVANE_VERSION " (32-bit)"),
+                     LIGHT_GREY, BLACK, ConsoleHandle);
 }
 
 int main(int argc, char **argv) {
@@ -218,14 +249,18 @@ int main(int argc, char **argv) {
     Text mode = NormalizeArgument(first);
     if (first.length == 0)
         RunListingMode(true);
-    else if (AsksForHelp(first))
+    else if (AsksForHelp(first, mode))
         RunListingMode(false);
+    else if (AsksForVersion(first, mode))
+        RunVersionMode();
     else if (SpellsInAnyCase(mode, "ALL"))
         RunAllMode();
     else if (SpellsInAnyCase(mode, "JSON"))
         RunJsonMode();
     else if (SpellsInAnyCase(mode, "KNOWN"))
-        RunKnownMode(SecondWordIs(arguments, "JSON"));
+        RunKnownMode(SecondWordIs(arguments, "JSON"), false);
+    else if (SpellsInAnyCase(mode, "MOVED"))
+        RunKnownMode(SecondWordIs(arguments, "JSON"), true);
     else
         RunLookupMode(&arguments);
 
