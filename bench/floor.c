@@ -6,7 +6,11 @@
        floor.exe 0 2 ... 9999  what the listing needs
        floor.exe 0 1 ... {374DE290-...}  what korvane /all needs
        floor.exe known         what korvane /known needs: every known folder's
-                               name and path, in one COM session */
+                               name and path, in one COM session
+       floor.exe moved         what korvane /moved needs: every known folder's
+                               name, where it is and where it would be by
+                               default, unverified, in one COM session; the
+                               names and paths of those that differ */
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
@@ -35,7 +39,40 @@ static GUID ParseGuid(const char *text)
     return guid;
 }
 
-static int ListKnownFolders(void)
+static size_t AppendMoved(char *out, const wchar_t *name, const GUID *id)
+{
+    wchar_t *now = NULL, *byDefault = NULL;
+    size_t used = 0;
+    if (SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, NULL, &now) == S_OK &&
+        SHGetKnownFolderPath(id, KF_FLAG_DEFAULT_PATH | KF_FLAG_DONT_VERIFY, NULL, &byDefault) ==
+            S_OK &&
+        CompareStringOrdinal(now, -1, byDefault, -1, TRUE) != CSTR_EQUAL) {
+        used = WideCharToMultiByte(CP_ACP, 0, name, -1, out, MAX_PATH, NULL, NULL);
+        out[used - 1] = '=';
+        used += WideCharToMultiByte(CP_ACP, 0, now, -1, out + used, MAX_PATH, NULL, NULL) - 1;
+        out[used++] = '\n';
+    }
+    CoTaskMemFree(now);
+    CoTaskMemFree(byDefault);
+    return used;
+}
+
+static size_t AppendNameAndPath(char *out, IKnownFolder *folder,
+                                const KNOWNFOLDER_DEFINITION *definition)
+{
+    wchar_t *path = NULL;
+    size_t used = WideCharToMultiByte(CP_ACP, 0, definition->pszName, -1, out, MAX_PATH, NULL,
+                                      NULL);
+    out[used - 1] = '=';
+    if (definition->category != KF_CATEGORY_VIRTUAL &&
+        folder->lpVtbl->GetPath(folder, 0, &path) == S_OK)
+        used += WideCharToMultiByte(CP_ACP, 0, path, -1, out + used, MAX_PATH, NULL, NULL) - 1;
+    out[used++] = '\n';
+    CoTaskMemFree(path);
+    return used;
+}
+
+static int ListKnownFolders(int movedOnly)
 {
     static char out[1 << 20];
     size_t used = 0;
@@ -49,19 +86,13 @@ static int ListKnownFolders(void)
         for (UINT i = 0; i < count && used + 2 * MAX_PATH < sizeof out; i++) {
             IKnownFolder *folder;
             KNOWNFOLDER_DEFINITION definition;
-            wchar_t *path = NULL;
             if (manager->lpVtbl->GetFolder(manager, &ids[i], &folder) != S_OK)
                 continue;
             if (folder->lpVtbl->GetFolderDefinition(folder, &definition) == S_OK) {
-                used += WideCharToMultiByte(CP_ACP, 0, definition.pszName, -1, out + used,
-                                            MAX_PATH, NULL, NULL);
-                out[used - 1] = '=';
-                if (definition.category != KF_CATEGORY_VIRTUAL &&
-                    folder->lpVtbl->GetPath(folder, 0, &path) == S_OK)
-                    used += WideCharToMultiByte(CP_ACP, 0, path, -1, out + used, MAX_PATH, NULL,
-                                                NULL) - 1;
-                out[used++] = '\n';
-                CoTaskMemFree(path);
+                if (!movedOnly)
+                    used += AppendNameAndPath(out + used, folder, &definition);
+                else if (definition.category != KF_CATEGORY_VIRTUAL)
+                    used += AppendMoved(out + used, definition.pszName, &ids[i]);
                 FreeKnownFolderDefinitionFields(&definition);
             }
             folder->lpVtbl->Release(folder);
@@ -77,8 +108,8 @@ static int ListKnownFolders(void)
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && strcmp(argv[1], "known") == 0)
-        return ListKnownFolders();
+    if (argc == 2 && (strcmp(argv[1], "known") == 0 || strcmp(argv[1], "moved") == 0))
+        return ListKnownFolders(strcmp(argv[1], "moved") == 0);
     static char out[MOST * (MAX_PATH + 2)];
     size_t used = 0;
     IMalloc *allocator;
