@@ -21,7 +21,8 @@ def sh(*command):
 
 def keywords():
     table = open(os.path.join(TOP, "src/folders/folders.cpp")).read()
-    return re.findall(r'^\s*\{"([A-Z_0-9]+)", ', table, flags=re.M)
+    # A row's keyword opens it, whether the row takes one line or several.
+    return re.findall(r'^\s*\{"([A-Z_0-9]+)",', table, flags=re.M)
 
 
 def answers(preset, arch):

@@ -81,7 +81,7 @@ struct KnownFolder {
     FolderCategory category;
     Text path; // as a lookup finds it, without the delimiter; empty for none
     // Where the platform names it now and by default, neither verified;
-    // empty for none, or where they were not asked for.
+    // empty for none.
     Text unverifiedPath, defaultPath;
     // Both are named and differ other than in letter case, as the platform
     // compares paths.
@@ -96,10 +96,11 @@ struct KnownFolderList {
 // The platform's second entry: every folder that the known-folder manager
 // lists, each id once, in the manager's order; a folder whose definition
 // cannot be read is left out. A virtual folder has no path, whatever the
-// manager says. Empty where there is no manager. With `locations`, each
-// folder's unverified and default paths are asked as well. The list holds
-// its texts until ForgetKnownFolders.
-void ListKnownFolders(KnownFolderList *list, bool locations);
+// manager says. Empty where there is no manager. `paths` says which paths
+// are asked for, each a question to the platform; those not asked for are
+// empty. The list holds its texts until ForgetKnownFolders.
+enum KnownFolderPaths { PATH_FOUND = 1, PATHS_NOW_AND_BY_DEFAULT = 2 };
+void ListKnownFolders(KnownFolderList *list, int paths);
 void ForgetKnownFolders(KnownFolderList *list);
 
 // The order in which they are shown: by name, byte by byte with a to z read

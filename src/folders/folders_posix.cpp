@@ -91,7 +91,7 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     return false;
 }
 
-void ListKnownFolders(KnownFolderList *list, bool) {
+void ListKnownFolders(KnownFolderList *list, int) {
     list->folders = nullptr;
     list->count = 0;
 }

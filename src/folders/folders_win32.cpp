@@ -305,7 +305,7 @@ static bool NameOnePlace(Text a, Text b) {
 // Where a folder is found, is now and is by default share one block with its
 // name.
 static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const GUID *id,
-                      bool locations) {
+                      int paths) {
     static PathText texts[4];
     PathText *name = &texts[0], *path = &texts[1], *now = &texts[2], *byDefault = &texts[3];
     IKnownFolder *folder = nullptr;
@@ -313,9 +313,10 @@ static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const
     char *block = nullptr;
     if (manager->GetFolder(*id, &folder) == S_OK &&
         folder->GetFolderDefinition(&definition) == S_OK && KeepName(definition.pszName, name)) {
-        AskPathOf(folder, definition.category, OPTION_NONE, path);
-        now->length = byDefault->length = 0;
-        if (locations) {
+        path->length = now->length = byDefault->length = 0;
+        if (paths & PATH_FOUND)
+            AskPathOf(folder, definition.category, OPTION_NONE, path);
+        if (paths & PATHS_NOW_AND_BY_DEFAULT) {
             AskPathOf(folder, definition.category, OPTION_NOVERIFY, now);
             AskPathOf(folder, definition.category, OPTION_DEFAULT, byDefault);
         }
@@ -350,7 +351,7 @@ static bool IsListed(const KnownFolderList *list, const GUID *id) {
     return false;
 }
 
-void ListKnownFolders(KnownFolderList *list, bool locations) {
+void ListKnownFolders(KnownFolderList *list, int paths) {
     list->folders = nullptr;
     list->count = 0;
     ManagerSession session;
@@ -360,7 +361,7 @@ void ListKnownFolders(KnownFolderList *list, bool locations) {
         list->folders = (KnownFolder *)AllocateShellMemory(count * sizeof(KnownFolder) + 1);
         for (UINT i = 0; list->folders != nullptr && i < count; i++)
             if (!IsListed(list, &ids[i]))
-                AddToList(list, session.manager, &ids[i], locations);
+                AddToList(list, session.manager, &ids[i], paths);
     }
     FreeShellMemory(ids);
     EndManager(&session);

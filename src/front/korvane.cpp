@@ -156,7 +156,8 @@ static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
 // or not. COM starts once, for the list.
 static void RunKnownMode(bool json, bool movedOnly) {
     KnownFolderList list;
-    ListKnownFolders(&list, json || movedOnly);
+    ListKnownFolders(&list, (json || !movedOnly ? PATH_FOUND : 0) |
+                                (json || movedOnly ? PATHS_NOW_AND_BY_DEFAULT : 0));
     SortKnownFolders(&list);
     size_t last = list.count;
     for (size_t i = 0; i < list.count; i++)
