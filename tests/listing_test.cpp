@@ -99,17 +99,28 @@ TEST(Listing, AQuestionMarkListsWithoutWaiting) {
         std::vector<std::string> words;
         const std::string &out;
     } cases[] = {
-        {{"/?"}, listing},         {{"-?"}, listing},
-        {{"?"}, listing},          {{"/?", "appdata"}, listing},
-        {{" /? "}, listing},       {{"appdata", "/?"}, appdata},
-        {{"+?"}, none},            {{"/??"}, none},
-        {{"--help"}, listing},     {{"--HELP", "appdata"}, listing},
-        {{"/help"}, listing},      {{"-H"}, listing},
-        {{"h"}, listing},          {{"\\Help"}, listing},
-        {{"appdata", "--help"}, appdata}, {{"---help"}, none},
-        {{"/hx", "appdata"}, appdata},    {{"--version"}, version},
-        {{"--Version", "appdata"}, version}, {{"/VERSION"}, version},
-        {{"version"}, version},    {{"-v"}, none},
+        {{"/?"}, listing},
+        {{"-?"}, listing},
+        {{"?"}, listing},
+        {{"/?", "appdata"}, listing},
+        {{" /? "}, listing},
+        {{"appdata", "/?"}, appdata},
+        {{"+?"}, none},
+        {{"/??"}, none},
+        {{"--help"}, listing},
+        {{"--HELP", "appdata"}, listing},
+        {{"/help"}, listing},
+        {{"-H"}, listing},
+        {{"h"}, listing},
+        {{"\\Help"}, listing},
+        {{"appdata", "--help"}, appdata},
+        {{"---help"}, none},
+        {{"/hx", "appdata"}, appdata},
+        {{"--version"}, version},
+        {{"--Version", "appdata"}, version},
+        {{"/VERSION"}, version},
+        {{"version"}, version},
+        {{"-v"}, none},
         {{"appdata", "--version"}, appdata},
     };
     for (const auto &c : cases) {
@@ -208,8 +219,8 @@ std::string EveryKnownFolder(bool json, bool movedOnly) {
     for (size_t i = 0; i < folders.size(); i++) {
         const ListedFolder &f = folders[i];
         if (!json)
-            text += Redirected(f.name) + "=" + Printed(movedOnly ? f.unverifiedPath : f.path) +
-                    "\r\n";
+            text +=
+                Redirected(f.name) + "=" + Printed(movedOnly ? f.unverifiedPath : f.path) + "\r\n";
         else
             text += "  {\"name\": " + JsonOf(f.name) + ", \"id\": \"" + f.id +
                     "\", \"category\": \"" + f.category + "\", \"path\": " + JsonPath(f.path) +
@@ -226,7 +237,8 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
     const std::string all = EveryFolder(false, ReportedPath("TEMP"));
     const std::string json = EveryFolder(true, ReportedPath("TEMP"));
     const std::string known = EveryKnownFolder(false), knownJson = EveryKnownFolder(true);
-    const std::string moved = EveryKnownFolder(false, true), movedJson = EveryKnownFolder(true, true);
+    const std::string moved = EveryKnownFolder(false, true),
+                      movedJson = EveryKnownFolder(true, true);
     const std::string appdata = Printed(ReportedPath("APPDATA"));
     const struct {
         std::vector<std::string> words;

@@ -247,7 +247,8 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
     };
     for (const auto &folder : folders) {
         bool isTemp = folder.keyword == "TEMP";
-        std::string path = isTemp ? ReportedTempPath(temp) : ReportedPath(folder.keyword, UNVERIFIED);
+        std::string path =
+            isTemp ? ReportedTempPath(temp) : ReportedPath(folder.keyword, UNVERIFIED);
         ASSERT_FALSE(path.empty()) << "the platform should say where " << folder.keyword << " goes";
         std::string above = path.substr(0, path.find_last_of('\\', path.size() - 2));
         for (const auto &row : rows) {

@@ -79,8 +79,8 @@ static bool AskShell(FolderId id, PathText *path) {
 // path now is no default, so a default it lacks stays without a path.
 static bool AskShellWith(FolderId id, FolderOption option, PathText *path) {
     DWORD type = option == OPTION_DEFAULT ? SHGFP_TYPE_DEFAULT : SHGFP_TYPE_CURRENT;
-    if (option == OPTION_NONE || SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                                                  type, WidePath) != S_OK) {
+    if (option == OPTION_NONE ||
+        SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr, type, WidePath) != S_OK) {
         bool known = AskShell(id, path);
         if (option == OPTION_DEFAULT)
             path->length = 0;
