@@ -17,14 +17,17 @@ static std::string ReadWhole(PlatformHandle handle) {
 }
 
 // A program can end between two questions for its memory, and then no
-// figure exists. Held at its input it cannot: the input is fed once the
-// first figure is read (or the program has ended without reading any), and
-// the end of input comes after one more figure, read with all of it taken
-// but what the pipe holds.
+// figure exists, or only one from its start. Held at its input it cannot:
+// the input is fed once the first figure is read and the output holds the
+// bytes asked for (or the program has ended), and the end of input comes
+// after one more figure, read with all of it taken but what the pipe holds.
 static void Feed(PlatformHandle writer, std::string input, size_t repeats, PlatformHandle child,
-                 size_t *peakMemory) {
+                 PlatformHandle output, size_t outputBefore, size_t *peakMemory) {
     for (int waits = 0; waits < 30000 && !HasEnded(child); waits++) {
-        if ((*peakMemory = PeakMemoryNow(child)) > 0)
+        // The figure is read once the output is there: one read before it
+        // could be from before the lookups.
+        if ((outputBefore == 0 || FileSizeNow(output) >= outputBefore) &&
+            (*peakMemory = PeakMemoryNow(child)) > 0)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -85,7 +88,8 @@ Outcome RunKorvane(const Launch &launch) {
     std::thread feeding;
     size_t fedPeak = 0;
     if (feeder != NO_HANDLE)
-        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats, child, &fedPeak);
+        feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats, child, file,
+                              launch.outputBeforeInput, &fedPeak);
     if (child != NO_HANDLE) {
         if (reader != NO_HANDLE)
             outcome.out = ReadWhole(reader);

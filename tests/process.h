@@ -36,6 +36,9 @@ struct Launch {
     Source source = SOURCE_EMPTY;
     std::string input = "";  // for SOURCE_BYTES
     size_t inputRepeats = 1; // fed this many times, never held whole
+    // For SINK_FILE and SOURCE_BYTES: the input is held back until the file
+    // holds this many bytes of output too.
+    size_t outputBeforeInput = 0;
     // "NAME=value", set for the child only
     std::vector<std::string> environment = TestEnvironment();
 };

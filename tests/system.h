@@ -19,6 +19,8 @@ PlatformHandle OpenTemporaryFile();
 // A device on which every write fails as on a full disk.
 PlatformHandle OpenFullDevice();
 void Rewind(PlatformHandle file);
+// How many bytes the file holds now, whoever writes them.
+size_t FileSizeNow(PlatformHandle file);
 // Closes the end, if open, and leaves NO_HANDLE in its place.
 void CloseEnd(PlatformHandle *end);
 

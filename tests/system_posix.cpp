@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,6 +41,11 @@ PlatformHandle OpenFullDevice() {
 
 void Rewind(PlatformHandle file) {
     lseek(Descriptor(file), 0, SEEK_SET);
+}
+
+size_t FileSizeNow(PlatformHandle file) {
+    struct stat status;
+    return fstat(Descriptor(file), &status) == 0 ? size_t(status.st_size) : 0;
 }
 
 void CloseEnd(PlatformHandle *end) {

@@ -30,6 +30,11 @@ void Rewind(PlatformHandle file) {
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
 }
 
+size_t FileSizeNow(PlatformHandle file) {
+    LARGE_INTEGER size = {};
+    return GetFileSizeEx(file, &size) ? size_t(size.QuadPart) : 0;
+}
+
 void CloseEnd(PlatformHandle *end) {
     if (*end != NO_HANDLE)
         CloseHandle(*end);
