@@ -73,8 +73,6 @@ TEST(ReadOptionWord, TakesTheThreeOptionsInAnyCase) {
         {"", OPTION_CREATE, false, OPTION_CREATE},
         {"Default", OPTION_CREATE, true, OPTION_DEFAULT},
         {"create", OPTION_DEFAULT, true, OPTION_DEFAULT},
-        {"noverify", OPTION_DEFAULT, true, OPTION_DEFAULT},
-        {"defaults", OPTION_NONE, false, OPTION_NONE},
     };
     for (const auto &c : cases) {
         FolderOption option = c.before;

@@ -62,7 +62,6 @@ TEST(Lookup, OnlyTheFirstRecognisedWordCounts) {
         {{"/create", "default", "csidl:0x1a"}, Printed(ReportedPath("APPDATA", BY_DEFAULT))},
         {{"/default", "temp"}, temp},
         {{"/default", "bitbucket", "temp"}, ""},
-        {{"appdata", "/default", "temp"}, appdata},
     };
     for (const auto &c : cases) {
         Outcome outcome = RunKorvane({c.words});

@@ -292,14 +292,14 @@ static int ToWide(Text text, wchar_t *wide) {
 }
 
 // Two names of one place, as Windows compares paths: ignoring letter case,
-// by its own table. CompareStringOrdinal came with Vista, as the manager.
+// by its own table. CompareStringOrdinal came with Vista, as the manager:
+// where it is missing, no folder is listed to compare.
 static bool NameOnePlace(Text a, Text b) {
     OrdinalComparison compare = OrdinalComparison(
         (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
-    if (compare == nullptr)
-        return a.length == b.length && memcmp(a.bytes, b.bytes, a.length) == 0;
     int aUnits = ToWide(a, WidePath), bUnits = ToWide(b, OtherWidePath);
-    return compare(WidePath, aUnits, OtherWidePath, bUnits, TRUE) == CSTR_EQUAL;
+    return compare == nullptr ||
+           compare(WidePath, aUnits, OtherWidePath, bUnits, TRUE) == CSTR_EQUAL;
 }
 
 // Where a folder is found, is now and is by default share one block with its
