@@ -2,7 +2,7 @@
 #include <set>
 #include <string>
 #include <vector>
-#include "../src/folders/folders.h"
+#include "../src/folders/places.h"
 
 static Text Txt(const std::string &s) {
     return Text{s.data(), s.size()};
@@ -226,4 +226,46 @@ TEST(SortKnownFolders, OrdersByNameInAnyCaseThenById) {
                   sorted[i].name + " " + sorted[i].id)
             << i;
     }
+}
+
+// The platform's comparison is its own; here letter case is ASCII's.
+static bool SameInAnyCase(Text a, Text b) {
+    return a.length == b.length && strncasecmp(a.bytes, b.bytes, a.length) == 0;
+}
+
+// Tidy forms (no "\\?\" and no trailing separator but a drive's root's);
+// then whether the first is at or under the second, the root.
+TEST(Places, AreTidiedAndComparedOnSeparatorBoundaries) {
+    const struct {
+        std::string in, tidy, root;
+        bool under;
+    } cases[] = {
+        {"C:\\OneDrive - Contoso\\Desktop\\", "C:\\OneDrive - Contoso\\Desktop",
+         "C:\\OneDrive - Contoso", true},
+        {"C:\\Users\\me\\OneDrive2\\Pictures", "C:\\Users\\me\\OneDrive2\\Pictures",
+         "C:\\Users\\me\\OneDrive", false},
+        {"C:\\onedrive", "C:\\onedrive", "C:\\OneDrive", true},
+        {"C:\\x\\\\/", "C:\\x", "C:\\", true},
+        {"C:\\\\", "C:\\", "C:\\", true},
+        {"D:\\x", "D:\\x", "C:\\", false},
+        {"\\\\?\\C:\\x\\", "C:\\x", "C:\\x\\y", false},
+        {"\\\\?\\UNC\\server\\share\\", "\\\\server\\share", "\\\\server\\share", true},
+        {"\\\\?\\unc\\server\\share2", "\\\\server\\share2", "\\\\server\\share", false},
+        {"\\\\server\\share\\Pictures", "\\\\server\\share\\Pictures", "\\\\server", true},
+        {"\\\\", "\\", "", false},
+    };
+    for (const auto &c : cases) {
+        static PathText path;
+        c.in.copy(path.bytes, c.in.size());
+        path.length = c.in.size();
+        DropLongPathPrefix(&path);
+        DropTrailingSeparators(&path);
+        EXPECT_EQ(std::string(path.bytes, path.length), c.tidy) << c.in;
+        EXPECT_EQ(IsAtOrUnder(TextOfPath(&path), Txt(c.root), SameInAnyCase), c.under) << c.in;
+    }
+    for (const char *root : {"C:\\OneDrive", "c:/", "\\\\server\\share", "//server"})
+        EXPECT_TRUE(IsAbsolutePath(TextOf(root))) << root;
+    for (const char *root :
+         {"", "%OneDrive%", "OneDrive", "C:", "C:OneDrive", "\\OneDrive", "1:\\"})
+        EXPECT_FALSE(IsAbsolutePath(TextOf(root))) << root;
 }

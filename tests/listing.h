@@ -2,12 +2,15 @@
 #ifndef KORVANE_TESTS_LISTING_H
 #define KORVANE_TESTS_LISTING_H
 
+#include <map>
 #include <string>
 
 std::string ExpectedListing();
 // What korvane /known, or /moved, writes, as text or JSON, from the
-// manager's own list.
-std::string EveryKnownFolder(bool json, bool movedOnly = false);
+// manager's own list; movedTo gives where a moved folder is by its name,
+// "local" where it names none.
+std::string EveryKnownFolder(bool json, bool movedOnly = false,
+                             const std::map<std::string, std::string> &movedTo = {});
 // Whether `text` is the one-line report of a stream failure with this number.
 bool IsReportLine(const std::string &text, unsigned number);
 

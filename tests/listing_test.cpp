@@ -200,7 +200,8 @@ static std::string JsonPath(const std::string &path) {
     return path.empty() ? "null" : JsonOf(Delimited(path));
 }
 
-std::string EveryKnownFolder(bool json, bool movedOnly) {
+std::string EveryKnownFolder(bool json, bool movedOnly,
+                             const std::map<std::string, std::string> &movedTo) {
     std::vector<ListedFolder> folders;
     for (const ListedFolder &folder : KnownInOrder())
         if (folder.moved || !movedOnly)
@@ -215,7 +216,10 @@ std::string EveryKnownFolder(bool json, bool movedOnly) {
             text += "  {\"name\": " + JsonOf(f.name) + ", \"id\": \"" + f.id +
                     "\", \"category\": \"" + f.category + "\", \"path\": " + JsonPath(f.path) +
                     ", \"defaultPath\": " + JsonPath(f.defaultPath) +
-                    ", \"moved\": " + (f.moved ? "true" : "false") +
+                    ", \"moved\": " + (f.moved ? "true" : "false") + ", \"movedTo\": " +
+                    (!f.moved                ? "null"
+                     : movedTo.count(f.name) ? "\"" + movedTo.at(f.name) + "\""
+                                             : "\"local\"") +
                     (i + 1 < folders.size() ? "},\r\n" : "}\r\n");
     }
     return json ? text + "]\r\n" : text;

@@ -2,6 +2,7 @@
 // the C runtime's (no backslash escapes, "" pairs skipped before a word).
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "../src/folders/folders.h"
 #include "listing.h"
 #include "oracle.h"
@@ -268,39 +269,59 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
 }
 
 // In the same prefix, folders moved as OneDrive and Group Policy move them,
-// by User Shell Folders values: to a folder that exists, with %USERPROFILE%,
-// to one not made, to a share, and one "moved" in letter case alone, which
-// has not moved. A plain lookup finds a folder that is there; /default
-// names where it would be, and makes nothing, whatever option is beside it.
-// The moves stay: the prefix is these tests' own.
+// by User Shell Folders values: under the root that OneDrive's variable
+// names, with %USERPROFILE%; under a second account's root, to a folder
+// that exists; to a share; elsewhere, to a folder not made. Others name
+// their own default place another way, and have not moved: in letter case
+// alone, with a trailing backslash, ".", "/" or an 8.3 name. A plain lookup
+// finds a folder that is there; /default names where it would be, and
+// makes nothing, whatever option is beside it. The moves stay: the prefix
+// is these tests' own.
 TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
+    const wchar_t *const shellFolders =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    wchar_t profile[MAX_PATH], shortName[MAX_PATH] = L"";
+    ExpandEnvironmentStringsW(L"%USERPROFILE%", profile, MAX_PATH);
+    std::wstring slashed = profile;
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    std::wstring templates = Wide(ReportedPath("TEMPLATES", BY_DEFAULT));
+    CreateDirectoryW(templates.c_str(), nullptr);
+    GetShortPathNameW(templates.c_str(), shortName, MAX_PATH);
+    ASSERT_NE(std::wstring(shortName), templates) << "the platform should give an 8.3 name";
     const struct {
-        const wchar_t *value, *to;
-        std::string word, keyword, name;
-        bool moved, there;
+        std::wstring value, to;
+        std::string word, keyword, name, movedTo; // movedTo empty: not moved
+        bool there;
     } moves[] = {
-        {L"Desktop", L"C:\\OneDrive - Contoso\\Desktop", "desktop", "DESKTOP", "Desktop", true,
-         true},
         {L"Personal", L"%USERPROFILE%\\OneDrive - Contoso\\Documents", "csidl:5", "PERSONAL",
-         "Personal", true, false},
-        {L"My Music", L"C:\\korvane-not-made\\Music", "mymusic", "MYMUSIC", "My Music", true,
-         false},
+         "Personal", "onedrive", false},
+        {L"{374DE290-123F-4565-9164-39C4925E467B}", L"C:\\OneDrive - Fabrikam\\Downloads",
+         "downloads", "DOWNLOADS", "Downloads", "onedrive", true},
         {L"My Pictures", L"\\\\server\\share\\Pictures", "\"shell:My Pictures\"", "MYPICTURES",
-         "My Pictures", true, false},
+         "My Pictures", "network", false},
+        {L"SendTo", L"C:\\korvane-not-made\\SendTo", "sendto", "SENDTO", "SendTo", "local", false},
         {L"{7D1D3A04-DEBB-4115-95CF-2F29DA2920DA}", L"%USERPROFILE%\\SEARCHES",
-         "{7d1d3a04-debb-4115-95cf-2f29da2920da}", "SEARCHES", "Searches", false, true},
+         "{7d1d3a04-debb-4115-95cf-2f29da2920da}", "SEARCHES", "Searches", "", true},
+        {L"Desktop", L"%USERPROFILE%\\Desktop\\", "desktop", "DESKTOP", "Desktop", "", true},
+        {L"Favorites", std::wstring(profile) + L"\\.\\Favorites", "shell:Favorites", "FAVORITES",
+         "Favorites", "", true},
+        {L"My Music", slashed + L"/Music", "\"shell:My Music\"", "MYMUSIC", "My Music", "", true},
+        {L"Templates", shortName, "shell:Templates", "TEMPLATES", "Templates", "", true},
     };
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\OneDrive\\Accounts\\Business2", L"UserFolder",
+                              REG_SZ, L"C:\\OneDrive - Fabrikam",
+                              DWORD(sizeof L"C:\\OneDrive - Fabrikam")),
+              ERROR_SUCCESS);
+    std::map<std::string, std::string> movedTo;
     for (const auto &move : moves) {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER,
-                                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User "
-                                  L"Shell Folders",
-                                  move.value, REG_EXPAND_SZ, move.to,
-                                  DWORD(2 * (wcslen(move.to) + 1))),
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, shellFolders, move.value.c_str(),
+                                  REG_EXPAND_SZ, move.to.c_str(), DWORD(2 * (move.to.size() + 1))),
                   ERROR_SUCCESS);
         wchar_t to[MAX_PATH];
-        ExpandEnvironmentStringsW(move.to, to, MAX_PATH);
+        ExpandEnvironmentStringsW(move.to.c_str(), to, MAX_PATH);
         // Made or not as the row says, whatever an earlier run left.
-        std::wstring above(to, wcsrchr(to, L'\\'));
+        std::wstring above = std::wstring(to).substr(0, std::wstring(to).find_last_of(L"\\/"));
         if (move.there) {
             CreateDirectoryW(above.c_str(), nullptr);
             CreateDirectoryW(to, nullptr);
@@ -308,27 +329,32 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
             RemoveDirectoryW(to);
             RemoveDirectoryW(above.c_str());
         }
+        if (!move.movedTo.empty())
+            movedTo[move.name] = move.movedTo;
     }
-    const std::string moved = RunKorvane({{"/moved"}}).out;
+    Launch launch = {{"/moved"}};
+    launch.environment = {"OneDriveCommercial=" + Utf8(profile) + "\\OneDrive - Contoso"};
+    const std::string moved = RunKorvane(launch).out;
     for (const auto &move : moves) {
         wchar_t to[MAX_PATH];
-        ExpandEnvironmentStringsW(move.to, to, MAX_PATH);
+        ExpandEnvironmentStringsW(move.to.c_str(), to, MAX_PATH);
         std::string now = ReportedPath(move.keyword, UNVERIFIED);
         ASSERT_EQ(Wide(now), std::wstring(to)) << "the platform should report the move";
         std::string byDefault = ReportedPath(move.keyword, BY_DEFAULT);
-        ASSERT_EQ(CompareStringOrdinal(to, -1, Wide(byDefault).c_str(), -1, TRUE) != CSTR_EQUAL,
-                  move.moved)
+        ASSERT_EQ(!AreOnePlace(now, byDefault), !move.movedTo.empty())
             << "the platform should name the default apart: " << byDefault;
         EXPECT_EQ(RunKorvane({{"/create", "/default", move.word}}).out, Printed(byDefault))
             << move.word;
         EXPECT_EQ(RunKorvane({{move.word}}).out, move.there ? Printed(now) : "") << move.word;
         EXPECT_EQ(("\n" + moved).find("\n" + move.name + "=" + Printed(now) + "\r\n") !=
                       std::string::npos,
-                  move.moved)
+                  !move.movedTo.empty())
             << move.name;
     }
     EXPECT_FALSE(IsFolder("C:\\korvane-not-made")) << "/default makes nothing";
     EXPECT_EQ(moved, EveryKnownFolder(false, true));
-    EXPECT_EQ(RunKorvane({{"/moved", "/json"}}).out, EveryKnownFolder(true, true));
-    EXPECT_EQ(RunKorvane({{"/known", "/json"}}).out, EveryKnownFolder(true));
+    for (bool movedOnly : {true, false}) {
+        launch.words = {movedOnly ? "/moved" : "/known", "/json"};
+        EXPECT_EQ(RunKorvane(launch).out, EveryKnownFolder(true, movedOnly, movedTo));
+    }
 }

@@ -40,13 +40,16 @@ bool AskedByCsidl(int csidl, std::string *path);
 // (an id may come twice): its canonical name, its id as the platform
 // writes it, its category's name, its path (none for a virtual one), where
 // the platform names it now and by default, unverified, and whether those
-// two are named and differ but in letter case, as the platform compares
-// them. Nothing on the host.
+// two are named and are not one place. Nothing on the host.
 struct ListedFolder {
     std::string name, id, category, path, unverifiedPath, defaultPath;
     bool moved;
 };
 std::vector<ListedFolder> ListedByManager();
+// Windows: whether two paths name one place: made full by the platform,
+// alike but for letter case or trailing backslashes, or one folder to the
+// file system.
+bool AreOnePlace(const std::string &a, const std::string &b);
 
 // The environment under which the temporary directory is `path`, and an
 // absolute path of the platform's form for a name.

@@ -180,6 +180,35 @@ bool AskedByManager(const std::string &guidOrName, std::string *path) {
     return known;
 }
 
+// The file system's own identity of a folder that exists: its volume and
+// its index there.
+static bool FolderIdentity(const std::wstring &path, BY_HANDLE_FILE_INFORMATION *identity) {
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, identity);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return known;
+}
+
+static std::wstring FullPath(const std::string &path) {
+    wchar_t full[32768];
+    std::wstring wide(full, GetFullPathNameW(Wide(path).c_str(), 32768, full, nullptr));
+    while (wide.size() > 3 && wide.back() == L'\\')
+        wide.pop_back();
+    return wide;
+}
+
+bool AreOnePlace(const std::string &a, const std::string &b) {
+    std::wstring x = FullPath(a), y = FullPath(b);
+    BY_HANDLE_FILE_INFORMATION one, other;
+    return CompareStringOrdinal(x.data(), int(x.size()), y.data(), int(y.size()), TRUE) ==
+               CSTR_EQUAL ||
+           (FolderIdentity(x, &one) && FolderIdentity(y, &other) &&
+            one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+            one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow);
+}
+
 std::vector<ListedFolder> ListedByManager() {
     static const char *const categories[] = {"", "virtual", "fixed", "common", "per-user"};
     std::vector<ListedFolder> listed;
@@ -210,10 +239,8 @@ std::vector<ListedFolder> ListedByManager() {
                 entry.unverifiedPath = KnownFolderPath(ids[i], UNVERIFIED);
                 entry.defaultPath = KnownFolderPath(ids[i], BY_DEFAULT);
             }
-            std::wstring now = Wide(entry.unverifiedPath), byDefault = Wide(entry.defaultPath);
-            entry.moved = !now.empty() && !byDefault.empty() &&
-                          CompareStringOrdinal(now.data(), int(now.size()), byDefault.data(),
-                                               int(byDefault.size()), TRUE) != CSTR_EQUAL;
+            entry.moved = !entry.unverifiedPath.empty() && !entry.defaultPath.empty() &&
+                          !AreOnePlace(entry.unverifiedPath, entry.defaultPath);
             listed.push_back(entry);
             FreeKnownFolderDefinitionFields(&definition);
             folder->Release();

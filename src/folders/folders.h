@@ -75,6 +75,11 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path);
 // The category numbers are the platform's.
 enum FolderCategory { FOLDER_VIRTUAL = 1, FOLDER_FIXED, FOLDER_COMMON, FOLDER_PER_USER };
 
+// Where a moved folder is now: at or under the root of a OneDrive account,
+// on the network (a share, or a drive the platform calls remote), or
+// elsewhere; untold for a folder that has not moved, or when not asked.
+enum FolderMove { MOVE_UNTOLD, MOVED_LOCALLY, MOVED_TO_NETWORK, MOVED_TO_ONEDRIVE };
+
 struct KnownFolder {
     Text name; // canonical: what "shell:" takes
     FolderGuid id;
@@ -83,9 +88,9 @@ struct KnownFolder {
     // Where the platform names it now and by default, neither verified;
     // empty for none.
     Text unverifiedPath, defaultPath;
-    // Both are named and differ other than in letter case, as the platform
-    // compares paths.
+    // Both are named and do not name one place (places.h).
     bool moved;
+    FolderMove movedTo;
 };
 
 struct KnownFolderList {
@@ -98,8 +103,9 @@ struct KnownFolderList {
 // cannot be read is left out. A virtual folder has no path, whatever the
 // manager says. Empty where there is no manager. `paths` says which paths
 // are asked for, each a question to the platform; those not asked for are
-// empty. The list holds its texts until ForgetKnownFolders.
-enum KnownFolderPaths { PATH_FOUND = 1, PATHS_NOW_AND_BY_DEFAULT = 2 };
+// empty. WHERE_MOVED, with the second, tells where each moved folder is.
+// The list holds its texts until ForgetKnownFolders.
+enum KnownFolderPaths { PATH_FOUND = 1, PATHS_NOW_AND_BY_DEFAULT = 2, WHERE_MOVED = 4 };
 void ListKnownFolders(KnownFolderList *list, int paths);
 void ForgetKnownFolders(KnownFolderList *list);
 

@@ -6,8 +6,7 @@
 // SHCreateDirectoryExW, IMalloc::Alloc, Free and Release, GetTempPathW,
 // GetFileAttributesW, MultiByteToWideChar, WideCharToMultiByte,
 // GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
-// FreeLibrary, and where they exist SHGetKnownFolderPath,
-// CompareStringOrdinal, CoInitializeEx,
+// FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
 // CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
 // GetFolderByName, GetFolderIds) and IKnownFolder (GetId, GetCategory,
 // GetPath, GetFolderDefinition).
@@ -15,9 +14,9 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#include "folders.h"
+#include "places.h"
+#include "win32.h"
 
-const DWORD LONGEST_PATH = 32767;
 static wchar_t WidePath[LONGEST_PATH + 1];
 
 // A path starts with a drive and a colon, or is a network path. What else
@@ -31,8 +30,8 @@ static bool IsFileSystemPath(const wchar_t *wide, DWORD length) {
            (drive >= L'A' && drive <= L'Z' && wide[1] == L':');
 }
 
-// Three bytes at most for each unit, so any text of LONGEST_PATH units fits.
-static void ToUtf8(const wchar_t *wide, DWORD length, PathText *text) {
+// Three bytes at most for each unit.
+void ToUtf8(const wchar_t *wide, DWORD length, PathText *text) {
     int bytes = length == 0 ? 0
                             : WideCharToMultiByte(CP_UTF8, 0, wide, int(length), text->bytes,
                                                   int(PATH_CAPACITY - 3), nullptr, nullptr);
@@ -197,8 +196,7 @@ typedef HRESULT(WINAPI *ComStart)(void *, DWORD);
 typedef HRESULT(WINAPI *ComCreate)(REFCLSID, IUnknown *, DWORD, REFIID, void **);
 typedef void(WINAPI *ComEnd)();
 
-// From the system folder alone, never the program's or the current one.
-static HMODULE LoadSystemLibrary(const wchar_t *name) {
+HMODULE LoadSystemLibrary(const wchar_t *name) {
     wchar_t path[MAX_PATH + 16];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
@@ -281,25 +279,13 @@ static bool KeepName(const wchar_t *wide, PathText *name) {
     return length == 0 || name->length > 0;
 }
 
-typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
-static wchar_t OtherWidePath[LONGEST_PATH + 1];
-
-static int ToWide(Text text, wchar_t *wide) {
-    int units = text.length == 0 ? 0
-                                 : MultiByteToWideChar(CP_UTF8, 0, text.bytes, int(text.length),
-                                                       wide, LONGEST_PATH);
+int ToWide(Text text, wchar_t wide[LONGEST_PATH + 1]) {
+    int units =
+        text.length == 0 || text.length > 3 * LONGEST_PATH
+            ? 0
+            : MultiByteToWideChar(CP_UTF8, 0, text.bytes, int(text.length), wide, LONGEST_PATH);
+    wide[units > 0 ? units : 0] = 0;
     return units > 0 ? units : 0;
-}
-
-// Two names of one place, as Windows compares paths: ignoring letter case,
-// by its own table. CompareStringOrdinal came with Vista, as the manager:
-// where it is missing, no folder is listed to compare.
-static bool NameOnePlace(Text a, Text b) {
-    OrdinalComparison compare = OrdinalComparison(
-        (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
-    int aUnits = ToWide(a, WidePath), bUnits = ToWide(b, OtherWidePath);
-    return compare == nullptr ||
-           compare(WidePath, aUnits, OtherWidePath, bUnits, TRUE) == CSTR_EQUAL;
 }
 
 // Where a folder is found, is now and is by default share one block with its
@@ -337,6 +323,7 @@ static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const
         entry->unverifiedPath = kept[2];
         entry->defaultPath = kept[3];
         entry->moved = kept[2].length > 0 && kept[3].length > 0 && !NameOnePlace(kept[2], kept[3]);
+        entry->movedTo = entry->moved && (paths & WHERE_MOVED) ? WhereMoved(kept[2]) : MOVE_UNTOLD;
     }
     FreeDefinition(&definition);
     if (folder != nullptr)
@@ -357,6 +344,8 @@ void ListKnownFolders(KnownFolderList *list, int paths) {
     ManagerSession session;
     GUID *ids = nullptr;
     UINT count = 0;
+    if (paths & WHERE_MOVED)
+        FindOneDriveRoots();
     if (StartManager(&session) && session.manager->GetFolderIds(&ids, &count) == S_OK) {
         list->folders = (KnownFolder *)AllocateShellMemory(count * sizeof(KnownFolder) + 1);
         for (UINT i = 0; list->folders != nullptr && i < count; i++)

@@ -128,6 +128,19 @@ static Text DelimitedCopy(Text path) {
     return TextOfPath(&FolderPath);
 }
 
+static Text WhereMovedName(const KnownFolder *folder) {
+    if (!folder->moved)
+        return TextOf("null");
+    switch (folder->movedTo) {
+    case MOVED_TO_ONEDRIVE:
+        return TextOf("\"onedrive\"");
+    case MOVED_TO_NETWORK:
+        return TextOf("\"network\"");
+    default:
+        return TextOf("\"local\"");
+    }
+}
+
 // An object a line, in three pieces, so that a long name and each long path
 // fit the line's buffer.
 static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
@@ -146,6 +159,8 @@ static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
     WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
     length = AppendJsonPath(0, DelimitedCopy(folder->defaultPath));
     length = AppendText(length, TextOf(folder->moved ? ", \"moved\": true" : ", \"moved\": false"));
+    length = AppendText(length, TextOf(", \"movedTo\": "));
+    length = AppendText(length, WhereMovedName(folder));
     length = AppendText(length, TextOf(last ? "}" : "},"));
     WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
 }
@@ -157,7 +172,8 @@ static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
 static void RunKnownMode(bool json, bool movedOnly) {
     KnownFolderList list;
     ListKnownFolders(&list, (json || !movedOnly ? PATH_FOUND : 0) |
-                                (json || movedOnly ? PATHS_NOW_AND_BY_DEFAULT : 0));
+                                (json || movedOnly ? PATHS_NOW_AND_BY_DEFAULT : 0) |
+                                (json ? WHERE_MOVED : 0));
     SortKnownFolders(&list);
     size_t last = list.count;
     for (size_t i = 0; i < list.count; i++)

@@ -1,0 +1,35 @@
+// Paths as places: the tidy form in which two names of one folder read
+// alike, and whether a place lies at or under another. The platform makes a
+// path full and compares texts (places_win32.cpp); these rules are the same
+// everywhere.
+#ifndef KORVANE_PLACES_H
+#define KORVANE_PLACES_H
+
+#include "folders.h"
+
+// "\\?\C:\x" is "C:\x", and "\\?\UNC\server\share" is "\\server\share".
+void DropLongPathPrefix(PathText *path);
+// "C:\x\" is "C:\x" and "\\server\share\" is "\\server\share", but a drive's
+// root keeps its "C:\". "/" counts as a separator too.
+void DropTrailingSeparators(PathText *path);
+// A drive, a colon and a separator, or a network path: a path that names a
+// place wherever the program runs. "%NAME%" and "OneDrive" name none.
+bool IsAbsolutePath(Text path);
+// Whether a tidy path is a tidy root or lies under it, on a separator
+// boundary: C:\OneDrive - Contoso\Desktop is under C:\OneDrive - Contoso,
+// C:\OneDrive2 is not under C:\OneDrive. `same` compares two texts as the
+// platform compares paths.
+bool IsAtOrUnder(Text path, Text root, bool (*same)(Text, Text));
+
+// Windows (places_win32.cpp). Two paths name one place when their tidy
+// forms, made full by the platform, are alike but for letter case, as the
+// platform compares paths; where they are not, but name folders that
+// exist, when their long forms are, so that an 8.3 name is its long name.
+// Only such a pair touches the disk.
+bool NameOnePlace(Text a, Text b);
+// The roots of the user's OneDrive accounts, kept for WhereMoved: from the
+// environment and from each account's registry key.
+void FindOneDriveRoots();
+FolderMove WhereMoved(Text now);
+
+#endif

@@ -1,0 +1,141 @@
+// Paths as Windows names places: made full by GetFullPathNameW, an 8.3 name
+// read as its long name, compared as CompareStringOrdinal compares; and
+// where a moved folder went. Uses: GetFullPathNameW, GetLongPathNameW,
+// GetDriveTypeW, GetEnvironmentVariableW, GetProcAddress, and from
+// advapi32, loaded only to read OneDrive's accounts: RegOpenKeyExW,
+// RegEnumKeyExW, RegGetValueW, RegCloseKey.
+#define _WIN32_WINNT 0x0600
+#include "places.h"
+#include "win32.h"
+
+static wchar_t Wide[LONGEST_PATH + 1], OtherWide[LONGEST_PATH + 1];
+static PathText Tidy, OtherTidy;
+
+// Made full after the long-path prefix is gone, which would keep the
+// platform from reading "/" and "." as it otherwise does.
+static void TidyPath(Text path, PathText *tidy) {
+    memcpy(tidy->bytes, path.bytes, path.length);
+    tidy->length = path.length;
+    DropLongPathPrefix(tidy);
+    if (ToWide(TextOfPath(tidy), Wide) > 0) {
+        DWORD length = GetFullPathNameW(Wide, LONGEST_PATH + 1, OtherWide, nullptr);
+        if (length > 0 && length <= LONGEST_PATH)
+            ToUtf8(OtherWide, length, tidy);
+    }
+    DropTrailingSeparators(tidy);
+}
+
+// Where the folder does not exist it keeps the form it has.
+static void ToLongForm(PathText *tidy) {
+    if (ToWide(TextOfPath(tidy), Wide) == 0)
+        return;
+    DWORD length = GetLongPathNameW(Wide, OtherWide, LONGEST_PATH + 1);
+    if (length > 0 && length <= LONGEST_PATH) {
+        ToUtf8(OtherWide, length, tidy);
+        DropTrailingSeparators(tidy);
+    }
+}
+
+typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
+
+// Ignoring letter case by the platform's own table. CompareStringOrdinal
+// came with Vista, as the known-folder manager: where it is missing no
+// folder is listed to compare.
+static bool SameText(Text a, Text b) {
+    static OrdinalComparison compare = OrdinalComparison(
+        (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
+    int aUnits = ToWide(a, Wide), bUnits = ToWide(b, OtherWide);
+    return compare != nullptr && compare(Wide, aUnits, OtherWide, bUnits, TRUE) == CSTR_EQUAL;
+}
+
+bool NameOnePlace(Text a, Text b) {
+    TidyPath(a, &Tidy);
+    TidyPath(b, &OtherTidy);
+    if (SameText(TextOfPath(&Tidy), TextOfPath(&OtherTidy)))
+        return true;
+    ToLongForm(&Tidy);
+    ToLongForm(&OtherTidy);
+    return SameText(TextOfPath(&Tidy), TextOfPath(&OtherTidy));
+}
+
+// A signed-in user has a root or two; a root that does not fit is no root.
+static char RootBytes[16 * 1024];
+static Text Roots[32];
+static size_t RootCount, RootBytesUsed;
+
+static void KeepRoot(const wchar_t *wide, DWORD length) {
+    ToUtf8(wide, length, &Tidy);
+    if (!IsAbsolutePath(TextOfPath(&Tidy)))
+        return;
+    TidyPath(TextOfPath(&Tidy), &OtherTidy);
+    if (RootCount == sizeof Roots / sizeof Roots[0] ||
+        OtherTidy.length > sizeof RootBytes - RootBytesUsed)
+        return;
+    memcpy(RootBytes + RootBytesUsed, OtherTidy.bytes, OtherTidy.length);
+    Roots[RootCount++] = Text{RootBytes + RootBytesUsed, OtherTidy.length};
+    RootBytesUsed += OtherTidy.length;
+}
+
+typedef LONG(WINAPI *KeyOpening)(HKEY, const wchar_t *, DWORD, REGSAM, HKEY *);
+typedef LONG(WINAPI *KeyEnumeration)(HKEY, DWORD, wchar_t *, DWORD *, DWORD *, wchar_t *, DWORD *,
+                                     FILETIME *);
+typedef LONG(WINAPI *ValueQuery)(HKEY, const wchar_t *, const wchar_t *, DWORD, DWORD *, void *,
+                                 DWORD *);
+typedef LONG(WINAPI *KeyClosing)(HKEY);
+
+// Each signed-in account (Business1, Business2, Personal, ...) keeps its
+// root as UserFolder. RegGetValueW expands a REG_EXPAND_SZ one and then
+// counts it as REG_SZ; asked for REG_EXPAND_SZ it would refuse.
+static void KeepAccountRoots() {
+    HMODULE advapi = LoadSystemLibrary(L"advapi32.dll");
+    if (advapi == nullptr)
+        return;
+    KeyOpening open = KeyOpening((void *)GetProcAddress(advapi, "RegOpenKeyExW"));
+    KeyEnumeration enumerate = KeyEnumeration((void *)GetProcAddress(advapi, "RegEnumKeyExW"));
+    ValueQuery query = ValueQuery((void *)GetProcAddress(advapi, "RegGetValueW"));
+    KeyClosing close = KeyClosing((void *)GetProcAddress(advapi, "RegCloseKey"));
+    HKEY accounts;
+    if (open && enumerate && query && close &&
+        open(HKEY_CURRENT_USER, L"Software\\Microsoft\\OneDrive\\Accounts", 0,
+             KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &accounts) == ERROR_SUCCESS) {
+        wchar_t account[256];
+        DWORD length = 256, size = sizeof Wide;
+        LONG read;
+        // A name too long for an account's is passed over.
+        for (DWORD i = 0; (read = enumerate(accounts, i, account, &length, nullptr, nullptr,
+                                            nullptr, nullptr)) == ERROR_SUCCESS ||
+                          read == ERROR_MORE_DATA;
+             i++, length = 256, size = sizeof Wide)
+            if (read == ERROR_SUCCESS &&
+                query(accounts, account, L"UserFolder", RRF_RT_REG_SZ, nullptr, Wide, &size) ==
+                    ERROR_SUCCESS &&
+                size >= sizeof(wchar_t))
+                KeepRoot(Wide, size / sizeof(wchar_t) - 1);
+        close(accounts);
+    }
+    FreeLibrary(advapi);
+}
+
+void FindOneDriveRoots() {
+    RootCount = RootBytesUsed = 0;
+    static const wchar_t *const names[] = {L"OneDriveCommercial", L"OneDriveConsumer", L"OneDrive"};
+    for (const wchar_t *name : names) {
+        DWORD length = GetEnvironmentVariableW(name, Wide, LONGEST_PATH + 1);
+        if (length > 0 && length <= LONGEST_PATH)
+            KeepRoot(Wide, length);
+    }
+    KeepAccountRoots();
+}
+
+FolderMove WhereMoved(Text now) {
+    TidyPath(now, &Tidy);
+    for (size_t i = 0; i < RootCount; i++)
+        if (IsAtOrUnder(TextOfPath(&Tidy), Roots[i], SameText))
+            return MOVED_TO_ONEDRIVE;
+    if (Tidy.length >= 2 && Tidy.bytes[0] == '\\' && Tidy.bytes[1] == '\\')
+        return MOVED_TO_NETWORK;
+    const wchar_t root[] = {wchar_t(Tidy.length > 0 ? Tidy.bytes[0] : 0), L':', L'\\', 0};
+    return IsAbsolutePath(TextOfPath(&Tidy)) && GetDriveTypeW(root) == DRIVE_REMOTE
+               ? MOVED_TO_NETWORK
+               : MOVED_LOCALLY;
+}
