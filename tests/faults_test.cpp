@@ -27,6 +27,7 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
         {"every known folder in JSON", {{"/known", "/json"}}},
         {"the moved folders in JSON", {{"/moved", "/json"}}},
         {"the version", {{"/version"}}},
+        {"every folder for the signed-in user", {{"/loggedon", "/all"}}},
     };
     const struct {
         Sink sink;

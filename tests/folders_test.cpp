@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 #include "../src/folders/places.h"
+#include "../src/folders/session.h"
 
 static Text Txt(const std::string &s) {
     return Text{s.data(), s.size()};
@@ -268,4 +269,30 @@ TEST(Places, AreTidiedAndComparedOnSeparatorBoundaries) {
     for (const char *root :
          {"", "%OneDrive%", "OneDrive", "C:", "C:OneDrive", "\\OneDrive", "1:\\"})
         EXPECT_FALSE(IsAbsolutePath(TextOf(root))) << root;
+}
+
+// The console's user first, even with another active session; else the one
+// active session with a user; else nobody.
+TEST(ChooseUserSession, PrefersTheConsoleThenTheOneActiveUser) {
+    const UserSession remote = {3, true, TextOf("ann")}, other = {4, true, TextOf("bob")},
+                      gone = {5, false, TextOf("cy")}, listener = {65536, true, TextOf("")};
+    const struct {
+        uint32_t console;
+        const char *consoleUser;
+        std::vector<UserSession> sessions;
+        uint32_t chosen;
+    } cases[] = {
+        {1, "me", {}, 1},
+        {1, "me", {remote}, 1},
+        {NO_SESSION, "", {remote, listener}, 3},
+        {1, "", {remote, gone}, 3},
+        {1, "", {remote, other}, NO_SESSION},
+        {1, "", {gone}, NO_SESSION},
+        {1, "", {}, NO_SESSION},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ChooseUserSession(c.console, TextOf(c.consoleUser), c.sessions.data(),
+                                    c.sessions.size()),
+                  c.chosen)
+            << c.console << " " << c.consoleUser << " " << c.sessions.size();
 }

@@ -207,9 +207,7 @@ TEST(NamedFolders, NameWhatThePlatformKnowsAndNothingElse) {
                      (c.asked[0] == '#' ? AskedByCsidl(std::stoi(c.asked.substr(1)), &path)
                                         : AskedByManager(c.asked, &path));
         EXPECT_EQ(known ? !path.empty() : -1, c.known) << "the platform should say so: " << c.tail;
-        Outcome outcome = RunKorvane({{c.tail, "appdata"}, SINK_PIPE});
-        EXPECT_EQ(outcome.out, known ? Printed(path) : appdata) << c.tail;
-        EXPECT_EQ(outcome.status, 0u) << c.tail;
+        ExpectOutput({{c.tail, "appdata"}, SINK_PIPE}, known ? Printed(path) : appdata);
     }
 }
 

@@ -107,3 +107,19 @@ Outcome RunKorvane(const Launch &launch) {
     }
     return outcome;
 }
+
+void ExpectOutput(const Launch &launch, const std::string &out, bool forUser) {
+    Launch asked = launch;
+    for (bool loggedOn : {false, true}) {
+        if (loggedOn && !forUser)
+            return;
+        if (loggedOn)
+            asked.words.insert(asked.words.begin(), "/loggedon");
+        Outcome outcome = RunKorvane(asked);
+        std::string words;
+        for (const std::string &word : asked.words)
+            words += word + " ";
+        EXPECT_EQ(outcome.out, out) << words;
+        EXPECT_EQ(outcome.status, 0u) << words;
+    }
+}

@@ -45,4 +45,9 @@ struct Launch {
 
 Outcome RunKorvane(const Launch &launch);
 
+// Runs the launch and expects this output and status 0; and, where
+// `forUser`, the same with /loggedon in front, which answers for the user
+// signed in here: whoever runs the tests.
+void ExpectOutput(const Launch &launch, const std::string &out, bool forUser = true);
+
 #endif

@@ -1,10 +1,12 @@
 // Folder paths from the Windows shell, the temporary-path query and the
 // known-folder manager, asked in UTF-16 and kept in UTF-8. The ANSI calls
 // lose every character that their code page lacks, or put a look-alike in
-// its place, which names another folder. Uses: SHGetMalloc,
-// SHGetSpecialFolderLocation, SHGetPathFromIDListW, SHGetFolderPathW,
+// its place, which names another folder. Every question carries the
+// signed-in user's token where /loggedon took one. Uses: SHGetMalloc,
+// SHGetFolderLocation, SHGetPathFromIDListW, SHGetFolderPathW,
 // SHCreateDirectoryExW, IMalloc::Alloc, Free and Release, GetTempPathW,
 // GetFileAttributesW, MultiByteToWideChar, WideCharToMultiByte,
+// GetWindowsDirectoryW, GetFullPathNameW,
 // GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
 // FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
 // CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
@@ -62,7 +64,7 @@ static void FreeShellMemory(void *memory) {
 
 static bool AskShell(FolderId id, PathText *path) {
     LPITEMIDLIST list = nullptr;
-    if (SHGetSpecialFolderLocation(nullptr, id, &list) != S_OK)
+    if (SHGetFolderLocation(nullptr, id, UserToken, 0, &list) != S_OK)
         return false;
     WidePath[0] = 0;
     if (!SHGetPathFromIDListW(list, WidePath))
@@ -79,13 +81,13 @@ static bool AskShell(FolderId id, PathText *path) {
 static bool AskShellWith(FolderId id, FolderOption option, PathText *path) {
     DWORD type = option == OPTION_DEFAULT ? SHGFP_TYPE_DEFAULT : SHGFP_TYPE_CURRENT;
     if (option == OPTION_NONE ||
-        SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr, type, WidePath) != S_OK) {
+        SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, UserToken, type, WidePath) != S_OK) {
         bool known = AskShell(id, path);
         if (option == OPTION_DEFAULT)
             path->length = 0;
         return known;
     }
-    if (option == OPTION_CREATE && SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, nullptr,
+    if (option == OPTION_CREATE && SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, UserToken,
                                                     SHGFP_TYPE_CURRENT, WidePath) != S_OK)
         WidePath[0] = 0;
     KeepAsUtf8(WidePath, WideLength(WidePath, MAX_PATH), path);
@@ -103,13 +105,36 @@ static bool MakeFolder(wchar_t *wide, DWORD length) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Another user's, in GetTempPathW's order and within its limits: a value
+// longer than MAX_PATH, or a full path longer than MAX_PATH - 2 units, is
+// no path.
+static DWORD UserTempPath() {
+    static wchar_t value[MAX_PATH + 1];
+    static const wchar_t *const names[] = {L"TMP", L"TEMP", L"USERPROFILE"};
+    DWORD length = 0;
+    for (size_t i = 0; i < 3 && length == 0; i++)
+        length = UserVariable(names[i], value, MAX_PATH + 1);
+    if (length == 0)
+        length = GetWindowsDirectoryW(value, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return 0;
+    length = GetFullPathNameW(value, MAX_PATH, WidePath, nullptr);
+    if (length == 0 || length > MAX_PATH - 2)
+        return 0;
+    if (WidePath[length - 1] != L'\\') {
+        WidePath[length++] = L'\\';
+        WidePath[length] = 0;
+    }
+    return length;
+}
+
 // GetTempPathW reports the size it needs, terminator included, when the
 // buffer is too small; the path can change between the two calls, so the
 // second answer is checked as strictly as the first. The path is never
 // checked, so NOVERIFY changes nothing.
 static void AskTempPath(FolderOption option, PathText *path) {
     const DWORD first = MAX_PATH - 1;
-    DWORD length = GetTempPathW(first, WidePath);
+    DWORD length = UserToken != nullptr ? UserTempPath() : GetTempPathW(first, WidePath);
     if (length > first) {
         DWORD size = length;
         length = size <= LONGEST_PATH + 1 ? GetTempPathW(size, WidePath) : 0;
@@ -139,7 +164,7 @@ void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *pat
     if (query == nullptr)
         return;
     wchar_t *found = nullptr;
-    if (query((const GUID *)guid, flags[option], nullptr, &found) == S_OK)
+    if (query((const GUID *)guid, flags[option], UserToken, &found) == S_OK)
         KeepAsUtf8(found, WideLength(found, LONGEST_PATH), path);
     // The query may hand back a string even when it fails.
     FreeShellMemory(found);
@@ -147,8 +172,9 @@ void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *pat
 
 // Windows gives a virtual folder no path; Wine 8 gives one to PrintersFolder,
 // its system directory, which is not the printers. Wine's GetPath checks
-// that the folder exists whatever its flags, so an option goes through
-// SHGetKnownFolderPath, by the folder's id.
+// that the folder exists whatever its flags, and takes no token, so an
+// option or another user's folder goes through SHGetKnownFolderPath, by the
+// folder's id.
 static void AskPathOf(IKnownFolder *folder, KF_CATEGORY category, FolderOption option,
                       PathText *path) {
     path->length = 0;
@@ -156,7 +182,7 @@ static void AskPathOf(IKnownFolder *folder, KF_CATEGORY category, FolderOption o
     GUID id;
     if (category == KF_CATEGORY_VIRTUAL)
         return;
-    if (option != OPTION_NONE) {
+    if (option != OPTION_NONE || UserToken != nullptr) {
         if (folder->GetId(&id) == S_OK)
             GetKnownFolderPathFrom(GetModuleHandleA("shell32.dll"), (const FolderGuid *)&id, path,
                                    option);

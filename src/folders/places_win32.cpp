@@ -1,9 +1,10 @@
 // Paths as Windows names places: made full by GetFullPathNameW, an 8.3 name
 // read as its long name, compared as CompareStringOrdinal compares; and
-// where a moved folder went. Uses: GetFullPathNameW, GetLongPathNameW,
-// GetDriveTypeW, GetEnvironmentVariableW, GetProcAddress, and from
-// advapi32, loaded only to read OneDrive's accounts: RegOpenKeyExW,
-// RegEnumKeyExW, RegGetValueW, RegCloseKey.
+// where a moved folder went, for the user answered for. Uses:
+// GetFullPathNameW, GetLongPathNameW, GetDriveTypeW, GetProcAddress, and
+// from advapi32, loaded only to read OneDrive's accounts:
+// RegOpenCurrentUser, RegOpenKeyExW, RegEnumKeyExW, RegGetValueW,
+// RegCloseKey.
 #define _WIN32_WINNT 0x0600
 #include "places.h"
 #include "win32.h"
@@ -76,6 +77,7 @@ static void KeepRoot(const wchar_t *wide, DWORD length) {
     RootBytesUsed += OtherTidy.length;
 }
 
+typedef LONG(WINAPI *UserKeyOpening)(REGSAM, HKEY *);
 typedef LONG(WINAPI *KeyOpening)(HKEY, const wchar_t *, DWORD, REGSAM, HKEY *);
 typedef LONG(WINAPI *KeyEnumeration)(HKEY, DWORD, wchar_t *, DWORD *, DWORD *, wchar_t *, DWORD *,
                                      FILETIME *);
@@ -84,19 +86,21 @@ typedef LONG(WINAPI *ValueQuery)(HKEY, const wchar_t *, const wchar_t *, DWORD, 
 typedef LONG(WINAPI *KeyClosing)(HKEY);
 
 // Each signed-in account (Business1, Business2, Personal, ...) keeps its
-// root as UserFolder. RegGetValueW expands a REG_EXPAND_SZ one and then
-// counts it as REG_SZ; asked for REG_EXPAND_SZ it would refuse.
+// root as UserFolder, in the hive of the user the thread is. RegGetValueW expands a REG_EXPAND_SZ
+// one and then counts it as REG_SZ; asked for REG_EXPAND_SZ it would refuse.
 static void KeepAccountRoots() {
     HMODULE advapi = LoadSystemLibrary(L"advapi32.dll");
     if (advapi == nullptr)
         return;
+    UserKeyOpening openUser = UserKeyOpening((void *)GetProcAddress(advapi, "RegOpenCurrentUser"));
     KeyOpening open = KeyOpening((void *)GetProcAddress(advapi, "RegOpenKeyExW"));
     KeyEnumeration enumerate = KeyEnumeration((void *)GetProcAddress(advapi, "RegEnumKeyExW"));
     ValueQuery query = ValueQuery((void *)GetProcAddress(advapi, "RegGetValueW"));
     KeyClosing close = KeyClosing((void *)GetProcAddress(advapi, "RegCloseKey"));
-    HKEY accounts;
-    if (open && enumerate && query && close &&
-        open(HKEY_CURRENT_USER, L"Software\\Microsoft\\OneDrive\\Accounts", 0,
+    HKEY user = nullptr, accounts;
+    if (openUser && open && enumerate && query && close &&
+        openUser(KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &user) == ERROR_SUCCESS &&
+        open(user, L"Software\\Microsoft\\OneDrive\\Accounts", 0,
              KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &accounts) == ERROR_SUCCESS) {
         wchar_t account[256];
         DWORD length = 256, size = sizeof Wide;
@@ -113,6 +117,8 @@ static void KeepAccountRoots() {
                 KeepRoot(Wide, size / sizeof(wchar_t) - 1);
         close(accounts);
     }
+    if (user != nullptr)
+        close(user);
     FreeLibrary(advapi);
 }
 
@@ -120,8 +126,8 @@ void FindOneDriveRoots() {
     RootCount = RootBytesUsed = 0;
     static const wchar_t *const names[] = {L"OneDriveCommercial", L"OneDriveConsumer", L"OneDrive"};
     for (const wchar_t *name : names) {
-        DWORD length = GetEnvironmentVariableW(name, Wide, LONGEST_PATH + 1);
-        if (length > 0 && length <= LONGEST_PATH)
+        DWORD length = UserVariable(name, Wide, LONGEST_PATH + 1);
+        if (length > 0)
             KeepRoot(Wide, length);
     }
     KeepAccountRoots();

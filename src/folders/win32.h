@@ -16,4 +16,13 @@ void ToUtf8(const wchar_t *wide, DWORD length, PathText *text);
 // From the system folder alone, never the program's or the current one.
 HMODULE LoadSystemLibrary(const wchar_t *name);
 
+// The signed-in user's token while the program answers for that user (the
+// thread then is that user); null for the caller's own folders.
+extern HANDLE UserToken;
+// An environment variable of the user answered for, in a value of `size`
+// units; its length, 0 where it is unset, empty or does not fit. Another
+// user's comes from that user's own environment, where one that comes back
+// as the unexpanded %NAME% is unset.
+DWORD UserVariable(const wchar_t *name, wchar_t *value, DWORD size);
+
 #endif

@@ -11,8 +11,11 @@
 //   korvane /known       prints every folder the platform knows, NAME=PATH a
 //                        line; with /json after it, as a JSON array
 //   korvane /moved       the same, for the folders moved from their default
+//   korvane /loggedon ...  any of these but help and version, for the user
+//                        signed in at this machine rather than the caller
 #include "../console/console.h"
 #include "../folders/folders.h"
+#include "../folders/session.h"
 #include "arguments.h"
 #include "json.h"
 
@@ -39,16 +42,29 @@ static Text PrintedPath(FolderId id) {
     return TextOfPath(&FolderPath);
 }
 
+static bool IsLoggedOnWord(Text word) {
+    return SpellsInAnyCase(NormalizeArgument(word), "LOGGEDON");
+}
+
 // A keyword always names a folder; a GUID, a shell name or a CSIDL only one
 // that the platform knows. Options before the word that names a folder
-// apply to it; words after it are never looked at.
-static void RunLookupMode(ArgumentWalk *arguments) {
+// apply to it; words after it are never looked at. Another user's folders
+// are asked for from the first word that may name one; where nobody is
+// signed in, nothing is printed.
+static void RunLookupMode(ArgumentWalk *arguments, bool forUser) {
     Text word;
     FolderOption option = OPTION_NONE;
+    bool answering = false;
     while (NextArgument(arguments, &word)) {
         Text normal = NormalizeArgument(word);
         if (ReadOptionWord(normal, &option))
             continue;
+        if (IsLoggedOnWord(word)) {
+            forUser = true;
+            continue;
+        }
+        if (forUser && !answering && !(answering = AnswerForSignedInUser()))
+            return;
         FolderId id = KeywordToFolderId(normal);
         if (id >= 0)
             GetFolderPath(id, &FolderPath, option);
@@ -252,6 +268,51 @@ static void RunVersionMode() {
                      LIGHT_GREY, BLACK, ConsoleHandle);
 }
 
+// Whether a word the walk has left is /loggedon, so that no order of a
+// mode's words quietly gives the caller's folders.
+static bool AnyWordIsLoggedOn(ArgumentWalk arguments) {
+    Text word;
+    while (NextArgument(&arguments, &word))
+        if (IsLoggedOnWord(word))
+            return true;
+    return false;
+}
+
+// The modes that list folders: false for a first word that chooses none.
+// Where nobody is signed in for /loggedon, nothing at all is written, not
+// even JSON's brackets, and there is no wait.
+static bool RunListMode(Text first, Text mode, ArgumentWalk arguments, bool forUser) {
+    enum { LISTING, ALL, JSON, KNOWN, MOVED } chosen;
+    if (first.length == 0)
+        chosen = LISTING;
+    else if (SpellsInAnyCase(mode, "ALL"))
+        chosen = ALL;
+    else if (SpellsInAnyCase(mode, "JSON"))
+        chosen = JSON;
+    else if (SpellsInAnyCase(mode, "KNOWN"))
+        chosen = KNOWN;
+    else if (SpellsInAnyCase(mode, "MOVED"))
+        chosen = MOVED;
+    else
+        return false;
+    if ((forUser || AnyWordIsLoggedOn(arguments)) && !AnswerForSignedInUser())
+        return true;
+    switch (chosen) {
+    case LISTING:
+        RunListingMode(true);
+        break;
+    case ALL:
+        RunAllMode();
+        break;
+    case JSON:
+        RunJsonMode();
+        break;
+    default:
+        RunKnownMode(SecondWordIs(arguments, "JSON"), chosen == MOVED);
+    }
+    return true;
+}
+
 int main(int argc, char **argv) {
     ConsoleHandle = GetStandardOutput();
     KeepTextAttribute(ConsoleHandle);
@@ -261,25 +322,24 @@ int main(int argc, char **argv) {
 
     ArgumentWalk arguments;
     StartArguments(&arguments, argc, argv);
-    Text first = FirstWord(arguments);
+    Text first = FirstWord(arguments), skipped;
+    // /loggedon before the word that chooses the mode; help and version
+    // take no notice of it.
+    bool forUser = false;
+    while (IsLoggedOnWord(first)) {
+        forUser = true;
+        NextArgument(&arguments, &skipped);
+        first = FirstWord(arguments);
+    }
     // A mode's name is read as a keyword is: trimmed, one prefix dropped.
     Text mode = NormalizeArgument(first);
-    if (first.length == 0)
-        RunListingMode(true);
-    else if (AsksForHelp(first, mode))
+    if (AsksForHelp(first, mode))
         RunListingMode(false);
     else if (AsksForVersion(first, mode))
         RunVersionMode();
-    else if (SpellsInAnyCase(mode, "ALL"))
-        RunAllMode();
-    else if (SpellsInAnyCase(mode, "JSON"))
-        RunJsonMode();
-    else if (SpellsInAnyCase(mode, "KNOWN"))
-        RunKnownMode(SecondWordIs(arguments, "JSON"), false);
-    else if (SpellsInAnyCase(mode, "MOVED"))
-        RunKnownMode(SecondWordIs(arguments, "JSON"), true);
-    else
-        RunLookupMode(&arguments);
+    else if (!RunListMode(first, mode, arguments, forUser))
+        RunLookupMode(&arguments, forUser);
+    StopAnsweringForSignedInUser();
 
     // The last bytes of a file or a pipe go out only now, and may fail too.
     WriteOutRemaining();

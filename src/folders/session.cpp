@@ -1,0 +1,16 @@
+// Which session's user /loggedon answers for.
+#include "session.h"
+
+uint32_t ChooseUserSession(uint32_t console, Text consoleUser, const UserSession *sessions,
+                           size_t count) {
+    if (console != NO_SESSION && consoleUser.length > 0)
+        return console;
+    uint32_t chosen = NO_SESSION;
+    size_t withUsers = 0;
+    for (size_t i = 0; i < count; i++)
+        if (sessions[i].active && sessions[i].user.length > 0) {
+            chosen = sessions[i].id;
+            withUsers++;
+        }
+    return withUsers == 1 ? chosen : NO_SESSION;
+}
