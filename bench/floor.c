@@ -10,11 +10,16 @@
        floor.exe moved         what korvane /moved needs: every known folder's
                                name, where it is and where it would be by
                                default, unverified, in one COM session; the
-                               names and paths of those that differ */
+                               names and paths of those that differ
+       floor.exe loggedon 26   what korvane /loggedon appdata needs: the
+                               console session's user, the sessions, that
+                               user's token, the thread as that user, and
+                               the folder asked with the token */
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <wtsapi32.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -106,6 +111,21 @@ static int ListKnownFolders(int movedOnly)
     return 0;
 }
 
+static HANDLE SignedInToken(void)
+{
+    DWORD console = WTSGetActiveConsoleSessionId(), bytes, count = 0;
+    wchar_t *user = NULL;
+    WTS_SESSION_INFOW *sessions = NULL;
+    HANDLE token = NULL;
+    WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, console, WTSUserName, &user, &bytes);
+    WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count);
+    if (user != NULL && user[0] != 0 && WTSQueryUserToken(console, &token))
+        ImpersonateLoggedOnUser(token);
+    WTSFreeMemory(user);
+    WTSFreeMemory(sessions);
+    return token;
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 2 && (strcmp(argv[1], "known") == 0 || strcmp(argv[1], "moved") == 0))
@@ -113,8 +133,14 @@ int main(int argc, char **argv)
     static char out[MOST * (MAX_PATH + 2)];
     size_t used = 0;
     IMalloc *allocator;
+    HANDLE token = NULL;
+    int first = 1;
+    if (argc > 1 && strcmp(argv[1], "loggedon") == 0) {
+        token = SignedInToken();
+        first = 2;
+    }
     SHGetMalloc(&allocator);
-    for (int i = 1; i < argc && i < MOST; i++) {
+    for (int i = first; i < argc && i < MOST; i++) {
         int id = atoi(argv[i]);
         char *path = out + used;
         if (argv[i][0] == '{') {
@@ -127,13 +153,17 @@ int main(int argc, char **argv)
             used += GetTempPathA(MAX_PATH, path);
         } else {
             LPITEMIDLIST list;
-            if (SHGetSpecialFolderLocation(NULL, id, &list) == S_OK) {
+            if (SHGetFolderLocation(NULL, id, token, 0, &list) == S_OK) {
                 if (SHGetPathFromIDListA(list, path))
                     used += strlen(path);
                 ILFree(list);
             }
         }
         out[used++] = '\n';
+    }
+    if (token != NULL) {
+        RevertToSelf();
+        CloseHandle(token);
     }
     DWORD written;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out, (DWORD)used, &written, NULL);

@@ -43,7 +43,7 @@ typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, in
 // came with Vista, as the known-folder manager: where it is missing no
 // folder is listed to compare.
 static bool SameText(Text a, Text b) {
-    static OrdinalComparison compare = OrdinalComparison(
+    OrdinalComparison compare = OrdinalComparison(
         (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
     int aUnits = ToWide(a, Wide), bUnits = ToWide(b, OtherWide);
     return compare != nullptr && compare(Wide, aUnits, OtherWide, bUnits, TRUE) == CSTR_EQUAL;
