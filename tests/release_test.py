@@ -1,14 +1,19 @@
 #!/usr/bin/python3
-"""Packs the release twice and checks it: two archives holding korvane.exe,
-README.txt, CHANGELOG.txt and LICENSE.txt, the programs byte for byte the
-builds, the texts with CR LF line ends, the changelog's newest section the
-version, SHA256SUMS as sha256sum checks it, and the same bytes both times.
-Then scripts/release, for a version that the changelog lacks, must stop
-before it builds anything.
+"""Packs the release twice, signed by a throwaway certificate and with
+manifests, and once plain, and checks it: two archives holding korvane.exe,
+README.txt, CHANGELOG.txt and LICENSE.txt, the signed programs verifying
+against the throwaway CA and the plain ones byte for byte the builds, the
+texts with CR LF line ends, the changelog's newest section the version,
+SHA256SUMS as sha256sum checks it, the manifests naming the archives, and
+the same bytes both times; scripts/verify-release passes on the archives
+and fails on a changed byte. Then scripts/release, for a version that the
+changelog lacks or with a wrong password, must stop before it builds
+anything.
 
     release_test.py X86_EXE X64_EXE VERSION
 """
 import hashlib
+import json
 import os
 import re
 import shutil
@@ -16,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import yaml
 import zipfile
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -28,40 +34,122 @@ def check(condition, what):
     print(("ok   " if condition else "FAIL ") + what)
 
 
-def check_release_stops_without_a_section():
-    """scripts/release in a copy of the tree's top whose version the changelog
-    lacks; its test command, were it reached, would leave a mark."""
+def make_signer():
+    """A throwaway CA, an RSA code-signing certificate it issued, as a PFX,
+    and the PFX's password in a file."""
+    folder = tempfile.mkdtemp()
+    path = lambda name: os.path.join(folder, name)
+    open(path("password"), "w").write("throwaway pass %d\n" % os.getpid())
+    open(path("ext"), "w").write("keyUsage=critical,digitalSignature\n"
+                                 "extendedKeyUsage=codeSigning\n")
+    for command in (
+            ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out",
+             path("ca.pem"), "-days", "2", "-subj", "/CN=korvane test CA"],
+            ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("signer.key"), "-out",
+             path("signer.csr"), "-subj", "/CN=korvane test signer"],
+            ["x509", "-req", "-in", path("signer.csr"), "-CA", path("ca.pem"), "-CAkey",
+             path("ca.key"), "-CAcreateserial", "-days", "2", "-extfile", path("ext"), "-out",
+             path("signer.pem")],
+            ["pkcs12", "-export", "-inkey", path("signer.key"), "-in", path("signer.pem"),
+             "-certfile", path("ca.pem"), "-out", path("signer.pfx"), "-passout",
+             "file:" + path("password")]):
+        subprocess.run(["openssl"] + command, check=True, capture_output=True)
+    return folder
+
+
+def check_release_stops(what, variables, words):
+    """scripts/release in a copy of the tree's top, whose test command, were
+    it reached, would leave a mark."""
     top = tempfile.mkdtemp()
     os.makedirs(os.path.join(top, "scripts"))
-    shutil.copy(os.path.join(TOP, "scripts/release"), os.path.join(top, "scripts"))
+    for script in ("release", "pack-release"):
+        shutil.copy(os.path.join(TOP, "scripts", script), os.path.join(top, "scripts"))
     shutil.copy(os.path.join(TOP, "CHANGELOG.md"), top)
     cmake = open(os.path.join(TOP, "CMakeLists.txt")).read()
-    open(os.path.join(top, "CMakeLists.txt"), "w").write(
-        re.sub(r"(project\(korvane VERSION )[0-9.]+", r"\g<1>0.0.9", cmake))
+    if "version" in variables:
+        cmake = re.sub(r"(project\(korvane VERSION )[0-9.]+", r"\g<1>0.0.9", cmake)
+    open(os.path.join(top, "CMakeLists.txt"), "w").write(cmake)
     with open(os.path.join(top, "scripts/test"), "w") as test:
         test.write("#!/bin/sh\ntouch built\n")
     os.chmod(os.path.join(top, "scripts/test"), 0o755)
+    environment = dict(os.environ, **{k: v for k, v in variables.items() if k != "version"})
     done = subprocess.run(["sh", os.path.join(top, "scripts/release")], capture_output=True,
-                          text=True)
-    check(done.returncode != 0 and "CHANGELOG.md" in done.stderr and "0.0.9" in done.stderr,
-          "release without a changelog section fails, naming CHANGELOG.md: %r" % done.stderr)
+                          text=True, env=environment)
+    check(done.returncode != 0 and all(word in done.stderr for word in words),
+          "release %s fails, naming %s: %r" % (what, ", ".join(words), done.stderr))
     check(not os.path.exists(os.path.join(top, "built")) and
           not os.path.exists(os.path.join(top, "dist")), "... before it builds anything")
+    return done.stdout + done.stderr
+
+
+def check_verify_release(folder, x86, x64):
+    """Passes on the archives; fails on one whose signed korvane.exe has a
+    byte changed past its headers."""
+    verify = [TOP + "/scripts/verify-release", folder, "--built", x86, x64]
+    done = subprocess.run(verify, capture_output=True, text=True)
+    check(done.returncode == 0 and done.stdout.count(": ok\n") == 2,
+          "verify-release passes on the signed archives: %r" % done.stdout)
+    name = sorted(n for n in os.listdir(folder) if n.endswith("x64.zip"))[0]
+    with zipfile.ZipFile(os.path.join(folder, name)) as archive:
+        members = [(info, archive.read(info)) for info in archive.infolist()]
+    changed = bytearray(members[0][1])
+    changed[0x1000] ^= 1
+    with zipfile.ZipFile(os.path.join(folder, name), "w") as archive:
+        for info, data in members:
+            archive.writestr(info, bytes(changed) if info.filename == "korvane.exe" else data)
+    done = subprocess.run(verify, capture_output=True, text=True)
+    check(done.returncode != 0 and "%s: korvane.exe differs" % name in done.stdout,
+          "verify-release fails on a changed byte: %r" % done.stdout)
+
+
+def check_manifests(folder, version):
+    sums = dict(reversed(line.split()) for line in open(os.path.join(folder, "SHA256SUMS")))
+    url = "https://example.org/korvane/v%s/" % version
+    winget = os.path.join(folder, "winget")
+    installer = yaml.safe_load(open(os.path.join(winget, "Korvane.Korvane.installer.yaml")))
+    found = {i["Architecture"]: (i["InstallerUrl"], i["InstallerSha256"].lower())
+             for i in installer["Installers"]}
+    scoop = json.load(open(os.path.join(folder, "scoop", "korvane.json")))
+    for winget_name, scoop_name, machine in (("x86", "32bit", "x86"), ("x64", "64bit", "x64")):
+        name = "korvane-%s-windows-%s.zip" % (version, machine)
+        check(found.get(winget_name) == (url + name, sums[name]),
+              "winget names %s and its hash" % name)
+        entry = scoop["architecture"][scoop_name]
+        check((entry["url"], entry["hash"]) == (url + name, sums[name]),
+              "Scoop names %s and its hash" % name)
+    for part in ("", ".locale.en-US"):
+        manifest = yaml.safe_load(open(os.path.join(winget, "Korvane.Korvane%s.yaml" % part)))
+        check(manifest["PackageVersion"] == version and manifest["ManifestVersion"] == "1.6.0",
+              "winget's%s manifest is version %s" % (part, version))
+    check(scoop["version"] == version and scoop["bin"] == "korvane.exe",
+          "Scoop's manifest is version " + version)
 
 
 def main():
     x86, x64, version = sys.argv[1:4]
-    runs = [tempfile.mkdtemp(), tempfile.mkdtemp()]
-    for out in runs:
-        subprocess.run([TOP + "/scripts/pack-release", out, x86, x64, version], check=True)
+    signer = make_signer()
+    plain = {k: v for k, v in os.environ.items() if not k.startswith("KORVANE_")}
+    signed = dict(plain, KORVANE_SIGN_PFX=os.path.join(signer, "signer.pfx"),
+                  KORVANE_SIGN_PASSWORD_FILE=os.path.join(signer, "password"),
+                  KORVANE_RELEASE_URL="https://example.org/korvane/v{version}/")
+    runs = [tempfile.mkdtemp(), tempfile.mkdtemp(), tempfile.mkdtemp()]
+    for out, environment in zip(runs, (signed, signed, plain)):
+        done = subprocess.run([TOP + "/scripts/pack-release", out, x86, x64, version],
+                              env=environment, capture_output=True, text=True)
+        check(done.returncode == 0, "pack-release packs: %r" % done.stderr)
         time.sleep(2.1)  # a zip keeps times to two seconds: the runs must differ there
+    check("unsigned" in done.stdout, "a plain release says that it is unsigned")
     names = ["korvane-%s-windows-%s.zip" % (version, m) for m in ("x86", "x64")]
-    check(sorted(os.listdir(runs[0])) == sorted(names + ["SHA256SUMS"]),
-          "dist holds the two archives and SHA256SUMS")
-    for name in sorted(os.listdir(runs[0])):
-        same = open(os.path.join(runs[0], name), "rb").read() == \
-            open(os.path.join(runs[1], name), "rb").read()
-        check(same, "two runs give the same bytes: " + name)
+    check(sorted(os.listdir(runs[2])) == sorted(names + ["SHA256SUMS"]),
+          "a plain release holds the two archives and SHA256SUMS alone")
+    check(sorted(os.listdir(runs[0])) == sorted(names + ["SHA256SUMS", "scoop", "winget"]),
+          "a signed one the manifests too")
+    for folder, _, files in os.walk(runs[0]):
+        for name in files:
+            path = os.path.join(folder, name)
+            same = open(path, "rb").read() == \
+                open(path.replace(runs[0], runs[1]), "rb").read()
+            check(same, "two runs give the same bytes: " + name)
     verified = subprocess.run(["sha256sum", "--strict", "-c", "SHA256SUMS"], cwd=runs[0])
     check(verified.returncode == 0, "sha256sum -c SHA256SUMS passes")
     license_text = open(os.path.join(TOP, "LICENSE"), "rb").read()
@@ -69,13 +157,22 @@ def main():
     newest = re.search(rb"^## \[([^]]*)\] - \d{4}-\d\d-\d\d$", changes, flags=re.M)
     check(newest is not None and newest.group(1).decode() == version,
           "the changelog's newest section is version " + version)
+    head = subprocess.run(["git", "-C", TOP, "rev-parse", "HEAD"], capture_output=True,
+                          text=True).stdout.strip()
     for name, exe in zip(names, (x86, x64)):
+        with zipfile.ZipFile(os.path.join(runs[2], name)) as archive:
+            check(archive.read("korvane.exe") == open(exe, "rb").read(),
+                  name + ": a plain korvane.exe is the build")
         with zipfile.ZipFile(os.path.join(runs[0], name)) as archive:
             check(archive.namelist() == ["korvane.exe", "README.txt", "CHANGELOG.txt",
                                          "LICENSE.txt"],
                   name + " holds korvane.exe, README.txt, CHANGELOG.txt and LICENSE.txt")
             program = archive.read("korvane.exe")
-            check(program == open(exe, "rb").read(), name + ": korvane.exe is the build")
+            open(os.path.join(signer, "korvane.exe"), "wb").write(program)
+            done = subprocess.run(["osslsigncode", "verify", "-ignore-crl", "-CAfile",
+                                   os.path.join(signer, "ca.pem"), "-in",
+                                   os.path.join(signer, "korvane.exe")], capture_output=True)
+            check(done.returncode == 0, name + ": korvane.exe verifies against the signer's CA")
             for text in ("README.txt", "CHANGELOG.txt", "LICENSE.txt"):
                 data = archive.read(text)
                 check(data.count(b"\n") == data.count(b"\r\n") > 0, name + ": CR LF in " + text)
@@ -85,9 +182,17 @@ def main():
                   name + ": CHANGELOG.txt is the changelog")
             readme = archive.read("README.txt").decode("utf-8")
             for part in ("korvane " + version, "korvane /?", "DOWNLOADS", "for /f",
-                         "Exit status", hashlib.sha256(program).hexdigest()):
+                         "Exit status", hashlib.sha256(program).hexdigest(), "commit " + head):
                 check(part in readme, name + ": README.txt has " + part)
-    check_release_stops_without_a_section()
+    check_manifests(runs[0], version)
+    check_verify_release(runs[0], x86, x64)
+    check_release_stops("without a changelog section", {"version": "0.0.9"},
+                        ["CHANGELOG.md", "0.0.9"])
+    wrong = os.path.join(signer, "wrong")
+    open(wrong, "w").write("not the password\n")
+    said = check_release_stops("with a wrong password", dict(
+        signed, KORVANE_SIGN_PASSWORD_FILE=wrong), ["KORVANE_SIGN_PASSWORD_FILE"])
+    check("not the password" not in said, "... and never prints the password")
     print("%d checks failed" % len(failures))
     return 1 if failures else 0
 
