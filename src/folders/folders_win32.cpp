@@ -5,10 +5,9 @@
 // signed-in user's token where /loggedon took one. Uses: SHGetMalloc,
 // SHGetFolderLocation, SHGetPathFromIDListW, SHGetFolderPathW,
 // SHCreateDirectoryExW, IMalloc::Alloc, Free and Release, GetTempPathW,
-// GetFileAttributesW, MultiByteToWideChar, WideCharToMultiByte,
-// GetWindowsDirectoryW, GetFullPathNameW,
-// GetModuleHandleA, GetProcAddress, GetSystemDirectoryW, LoadLibraryW,
-// FreeLibrary, and where they exist SHGetKnownFolderPath, CoInitializeEx,
+// GetFileAttributesW, MultiByteToWideChar, GetWindowsDirectoryW,
+// GetFullPathNameW, GetModuleHandleA, GetProcAddress, FreeLibrary, and
+// where they exist SHGetKnownFolderPath, CoInitializeEx,
 // CoCreateInstance, CoUninitialize, IKnownFolderManager (GetFolder,
 // GetFolderByName, GetFolderIds) and IKnownFolder (GetId, GetCategory,
 // GetPath, GetFolderDefinition).
@@ -30,14 +29,6 @@ static bool IsFileSystemPath(const wchar_t *wide, DWORD length) {
     wchar_t drive = wchar_t(wide[0] & ~0x20);
     return (wide[0] == L'\\' && wide[1] == L'\\') ||
            (drive >= L'A' && drive <= L'Z' && wide[1] == L':');
-}
-
-// Three bytes at most for each unit.
-void ToUtf8(const wchar_t *wide, DWORD length, PathText *text) {
-    int bytes = length == 0 ? 0
-                            : WideCharToMultiByte(CP_UTF8, 0, wide, int(length), text->bytes,
-                                                  int(PATH_CAPACITY - 3), nullptr, nullptr);
-    text->length = bytes > 0 ? size_t(bytes) : 0;
 }
 
 static void KeepAsUtf8(const wchar_t *wide, DWORD length, PathText *path) {
@@ -222,18 +213,6 @@ typedef HRESULT(WINAPI *ComStart)(void *, DWORD);
 typedef HRESULT(WINAPI *ComCreate)(REFCLSID, IUnknown *, DWORD, REFIID, void **);
 typedef void(WINAPI *ComEnd)();
 
-HMODULE LoadSystemLibrary(const wchar_t *name) {
-    wchar_t path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    path[length++] = L'\\';
-    for (size_t i = 0; name[i] != 0 && length < MAX_PATH + 15; i++)
-        path[length++] = name[i];
-    path[length] = 0;
-    return LoadLibraryW(path);
-}
-
 // The manager came with Vista too. COM lives only as long as the question
 // or the list, so that no other word and no other run pays for it.
 struct ManagerSession {
@@ -303,15 +282,6 @@ static bool KeepName(const wchar_t *wide, PathText *name) {
         return false;
     ToUtf8(wide, length, name);
     return length == 0 || name->length > 0;
-}
-
-int ToWide(Text text, wchar_t wide[LONGEST_PATH + 1]) {
-    int units =
-        text.length == 0 || text.length > 3 * LONGEST_PATH
-            ? 0
-            : MultiByteToWideChar(CP_UTF8, 0, text.bytes, int(text.length), wide, LONGEST_PATH);
-    wide[units > 0 ? units : 0] = 0;
-    return units > 0 ? units : 0;
 }
 
 // Where a folder is found, is now and is by default share one block with its

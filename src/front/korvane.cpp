@@ -144,17 +144,10 @@ static Text DelimitedCopy(Text path) {
     return TextOfPath(&FolderPath);
 }
 
+// In FolderMove's order; a folder that has not moved went nowhere.
 static Text WhereMovedName(const KnownFolder *folder) {
-    if (!folder->moved)
-        return TextOf("null");
-    switch (folder->movedTo) {
-    case MOVED_TO_ONEDRIVE:
-        return TextOf("\"onedrive\"");
-    case MOVED_TO_NETWORK:
-        return TextOf("\"network\"");
-    default:
-        return TextOf("\"local\"");
-    }
+    static const char *const names[] = {"null", "\"local\"", "\"network\"", "\"onedrive\""};
+    return TextOf(folder->moved ? names[folder->movedTo] : "null");
 }
 
 // An object a line, in three pieces, so that a long name and each long path

@@ -1,0 +1,33 @@
+// The helpers the Windows files of the folders share (win32.h). Uses:
+// WideCharToMultiByte, MultiByteToWideChar, GetSystemDirectoryW,
+// LoadLibraryW.
+#include "win32.h"
+
+// Three bytes at most for each unit.
+void ToUtf8(const wchar_t *wide, DWORD length, PathText *text) {
+    int bytes = length == 0 ? 0
+                            : WideCharToMultiByte(CP_UTF8, 0, wide, int(length), text->bytes,
+                                                  int(PATH_CAPACITY - 3), nullptr, nullptr);
+    text->length = bytes > 0 ? size_t(bytes) : 0;
+}
+
+int ToWide(Text text, wchar_t wide[LONGEST_PATH + 1]) {
+    int units =
+        text.length == 0 || text.length > 3 * LONGEST_PATH
+            ? 0
+            : MultiByteToWideChar(CP_UTF8, 0, text.bytes, int(text.length), wide, LONGEST_PATH);
+    wide[units > 0 ? units : 0] = 0;
+    return units > 0 ? units : 0;
+}
+
+HMODULE LoadSystemLibrary(const wchar_t *name) {
+    wchar_t path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    path[length++] = L'\\';
+    for (size_t i = 0; name[i] != 0 && length < MAX_PATH + 15; i++)
+        path[length++] = name[i];
+    path[length] = 0;
+    return LoadLibraryW(path);
+}
