@@ -274,25 +274,25 @@ TEST(Places, AreTidiedAndComparedOnSeparatorBoundaries) {
 // The console's user first, even with another active session; else the one
 // active session with a user; else nobody.
 TEST(ChooseUserSession, PrefersTheConsoleThenTheOneActiveUser) {
-    const UserSession remote = {3, true, TextOf("ann")}, other = {4, true, TextOf("bob")},
-                      gone = {5, false, TextOf("cy")}, listener = {65536, true, TextOf("")};
+    const UserSession remote = {3, true, true}, other = {4, true, true}, gone = {5, false, true},
+                      listener = {65536, true, false};
     const struct {
         uint32_t console;
-        const char *consoleUser;
+        bool consoleHasUser;
         std::vector<UserSession> sessions;
         uint32_t chosen;
     } cases[] = {
-        {1, "me", {}, 1},
-        {1, "me", {remote}, 1},
-        {NO_SESSION, "", {remote, listener}, 3},
-        {1, "", {remote, gone}, 3},
-        {1, "", {remote, other}, NO_SESSION},
-        {1, "", {gone}, NO_SESSION},
-        {1, "", {}, NO_SESSION},
+        {1, true, {}, 1},
+        {1, true, {remote}, 1},
+        {NO_SESSION, false, {remote, listener}, 3},
+        {1, false, {remote, gone}, 3},
+        {1, false, {remote, other}, NO_SESSION},
+        {1, false, {gone}, NO_SESSION},
+        {1, false, {}, NO_SESSION},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ChooseUserSession(c.console, TextOf(c.consoleUser), c.sessions.data(),
-                                    c.sessions.size()),
-                  c.chosen)
-            << c.console << " " << c.consoleUser << " " << c.sessions.size();
+        EXPECT_EQ(
+            ChooseUserSession(c.console, c.consoleHasUser, c.sessions.data(), c.sessions.size()),
+            c.chosen)
+            << c.console << " " << c.consoleHasUser << " " << c.sessions.size();
 }

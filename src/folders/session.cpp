@@ -1,14 +1,14 @@
 // Which session's user /loggedon answers for.
 #include "session.h"
 
-uint32_t ChooseUserSession(uint32_t console, Text consoleUser, const UserSession *sessions,
+uint32_t ChooseUserSession(uint32_t console, bool consoleHasUser, const UserSession *sessions,
                            size_t count) {
-    if (console != NO_SESSION && consoleUser.length > 0)
+    if (console != NO_SESSION && consoleHasUser)
         return console;
     uint32_t chosen = NO_SESSION;
     size_t withUsers = 0;
     for (size_t i = 0; i < count; i++)
-        if (sessions[i].active && sessions[i].user.length > 0) {
+        if (sessions[i].active && sessions[i].hasUser) {
             chosen = sessions[i].id;
             withUsers++;
         }

@@ -4,7 +4,7 @@
 #define KORVANE_SESSION_H
 
 #include <stdint.h>
-#include "../text.h"
+#include <stddef.h>
 
 // The platform's session ids; the console's is NO_SESSION while sessions
 // switch.
@@ -12,8 +12,8 @@ const uint32_t NO_SESSION = 0xFFFFFFFF;
 
 struct UserSession {
     uint32_t id;
-    bool active; // someone works in it now (a locked console is active too)
-    Text user;   // empty where nobody is signed in
+    bool active;  // someone works in it now (a locked console is active too)
+    bool hasUser; // a user is signed in to it
 };
 
 // The session whose user is answered for: the console's, where a user is
@@ -21,7 +21,7 @@ struct UserSession {
 // single remote desktop; else NO_SESSION (nobody signed in, or a terminal
 // server with several users and nobody at the console). The console's user
 // is asked for directly, since a platform may list no sessions.
-uint32_t ChooseUserSession(uint32_t console, Text consoleUser, const UserSession *sessions,
+uint32_t ChooseUserSession(uint32_t console, bool consoleHasUser, const UserSession *sessions,
                            size_t count);
 
 // The platform's (session_win32.cpp, session_posix.cpp). From here on every

@@ -39,48 +39,39 @@ static void *Find(HMODULE library, const char *name) {
     return library != nullptr ? (void *)GetProcAddress(library, name) : nullptr;
 }
 
-// A name that does not fit is still a name.
-static char NameBytes[32 * 1024];
-static size_t NameBytesUsed;
 static UserSession Sessions[1024];
 
-static Text SessionUser(DWORD id) {
+static bool HasUser(DWORD id) {
     wchar_t *name = nullptr;
     DWORD bytes = 0;
-    Text user = {"", 0};
-    static PathText utf8;
-    if (QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSUserName, &name, &bytes) &&
-        name != nullptr && name[0] != 0) {
-        ToUtf8(name, DWORD(wcslen(name)), &utf8);
-        size_t length = utf8.length < sizeof NameBytes - NameBytesUsed ? utf8.length : 0;
-        memcpy(NameBytes + NameBytesUsed, utf8.bytes, length);
-        user = length > 0 ? Text{NameBytes + NameBytesUsed, length} : Text{"?", 1};
-        NameBytesUsed += length;
-    }
+    bool named = QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSUserName, &name, &bytes) &&
+                 name != nullptr && name[0] != 0;
     if (name != nullptr)
         FreeWts(name);
-    return user;
+    return named;
 }
 
+// Only an active session's user is asked for: no other can be chosen.
 static uint32_t FindSignedInSession() {
     ConsoleSessionQuery console =
         ConsoleSessionQuery(Find(GetModuleHandleA("kernel32.dll"), "WTSGetActiveConsoleSessionId"));
     SessionEnumeration enumerate = SessionEnumeration(Find(Wtsapi, "WTSEnumerateSessionsW"));
     if (console == nullptr || enumerate == nullptr || QuerySession == nullptr || FreeWts == nullptr)
         return NO_SESSION;
-    NameBytesUsed = 0;
     uint32_t consoleId = console();
-    Text consoleUser = consoleId != NO_SESSION ? SessionUser(consoleId) : Text{"", 0};
+    bool consoleHasUser = consoleId != NO_SESSION && HasUser(consoleId);
     WTS_SESSION_INFOW *listed = nullptr;
     DWORD count = 0;
     size_t kept = 0;
     if (enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &listed, &count) && listed != nullptr)
-        for (DWORD i = 0; i < count && kept < sizeof Sessions / sizeof Sessions[0]; i++)
-            if (listed[i].State == WTSActive)
-                Sessions[kept++] = {listed[i].SessionId, true, SessionUser(listed[i].SessionId)};
+        for (DWORD i = 0; i < count && kept < sizeof Sessions / sizeof Sessions[0]; i++) {
+            bool active = listed[i].State == WTSActive;
+            Sessions[kept++] = {listed[i].SessionId, active,
+                                active && HasUser(listed[i].SessionId)};
+        }
     if (listed != nullptr)
         FreeWts(listed);
-    return ChooseUserSession(consoleId, consoleUser, Sessions, kept);
+    return ChooseUserSession(consoleId, consoleHasUser, Sessions, kept);
 }
 
 // The session's user, DOMAIN\user, is this process's own user.

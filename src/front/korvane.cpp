@@ -59,7 +59,7 @@ static void RunLookupMode(ArgumentWalk *arguments, bool forUser) {
         Text normal = NormalizeArgument(word);
         if (ReadOptionWord(normal, &option))
             continue;
-        if (IsLoggedOnWord(word)) {
+        if (SpellsInAnyCase(normal, "LOGGEDON")) {
             forUser = true;
             continue;
         }
