@@ -235,25 +235,30 @@ static bool SameInAnyCase(Text a, Text b) {
 }
 
 // Tidy forms (no "\\?\" and no trailing separator but a drive's root's);
-// then whether the first is at or under the second, the root.
+// then whether the first is at or under the second, the root, and whether
+// both lie on one drive or one share.
 TEST(Places, AreTidiedAndComparedOnSeparatorBoundaries) {
     const struct {
         std::string in, tidy, root;
-        bool under;
+        bool under, oneRoot;
     } cases[] = {
         {"C:\\OneDrive - Contoso\\Desktop\\", "C:\\OneDrive - Contoso\\Desktop",
-         "C:\\OneDrive - Contoso", true},
+         "C:\\OneDrive - Contoso", true, true},
         {"C:\\Users\\me\\OneDrive2\\Pictures", "C:\\Users\\me\\OneDrive2\\Pictures",
-         "C:\\Users\\me\\OneDrive", false},
-        {"C:\\onedrive", "C:\\onedrive", "C:\\OneDrive", true},
-        {"C:\\x\\\\/", "C:\\x", "C:\\", true},
-        {"C:\\\\", "C:\\", "C:\\", true},
-        {"D:\\x", "D:\\x", "C:\\", false},
-        {"\\\\?\\C:\\x\\", "C:\\x", "C:\\x\\y", false},
-        {"\\\\?\\UNC\\server\\share\\", "\\\\server\\share", "\\\\server\\share", true},
-        {"\\\\?\\unc\\server\\share2", "\\\\server\\share2", "\\\\server\\share", false},
-        {"\\\\server\\share\\Pictures", "\\\\server\\share\\Pictures", "\\\\server", true},
-        {"\\\\", "\\", "", false},
+         "C:\\Users\\me\\OneDrive", false, true},
+        {"C:\\onedrive", "C:\\onedrive", "c:\\OneDrive", true, true},
+        {"C:\\x\\\\/", "C:\\x", "C:\\", true, true},
+        {"C:\\\\", "C:\\", "C:\\", true, true},
+        {"D:\\x", "D:\\x", "C:\\", false, false},
+        {"\\\\?\\C:\\x\\", "C:\\x", "C:\\x\\y", false, true},
+        {"\\\\?\\UNC\\server\\share\\", "\\\\server\\share", "\\\\server\\share", true, true},
+        {"\\\\?\\unc\\server\\share2", "\\\\server\\share2", "\\\\server\\share", false, false},
+        {"\\\\server\\share\\Pictures", "\\\\server\\share\\Pictures", "\\\\server", true, false},
+        {"\\\\SERVER\\Share\\Desktop", "\\\\SERVER\\Share\\Desktop", "\\\\server\\share", true,
+         true},
+        {"\\\\server\\home$\\me\\Desktop", "\\\\server\\home$\\me\\Desktop", "C:\\Users\\me", false,
+         false},
+        {"\\\\", "\\", "", false, false},
     };
     for (const auto &c : cases) {
         static PathText path;
@@ -263,12 +268,34 @@ TEST(Places, AreTidiedAndComparedOnSeparatorBoundaries) {
         DropTrailingSeparators(&path);
         EXPECT_EQ(std::string(path.bytes, path.length), c.tidy) << c.in;
         EXPECT_EQ(IsAtOrUnder(TextOfPath(&path), Txt(c.root), SameInAnyCase), c.under) << c.in;
+        EXPECT_EQ(HaveOneRoot(TextOfPath(&path), Txt(c.root), SameInAnyCase), c.oneRoot) << c.in;
     }
     for (const char *root : {"C:\\OneDrive", "c:/", "\\\\server\\share", "//server"})
         EXPECT_TRUE(IsAbsolutePath(TextOf(root))) << root;
     for (const char *root :
          {"", "%OneDrive%", "OneDrive", "C:", "C:OneDrive", "\\OneDrive", "1:\\"})
         EXPECT_FALSE(IsAbsolutePath(TextOf(root))) << root;
+}
+
+// The names the security authority gives: alike but for letter case, an
+// Entra ID name among them; an empty domain matches only an empty one.
+TEST(IsSessionAccount, TakesOneNameAndOneDomainInAnyCase) {
+    const struct {
+        std::string name, domain, sessionName, sessionDomain;
+        bool same;
+    } cases[] = {
+        {"FirstnameLastname", "AzureAD", "firstnamelastname", "AZUREAD", true},
+        {"me", "PC", "you", "PC", false},
+        {"me", "PC", "me", "CONTOSO", false},
+        {"me", "", "ME", "", true},
+        {"me", "PC", "me", "", false},
+        {"", "", "", "", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsSessionAccount(Txt(c.name), Txt(c.domain), Txt(c.sessionName),
+                                   Txt(c.sessionDomain), SameInAnyCase),
+                  c.same)
+            << c.sessionDomain << "\\" << c.sessionName;
 }
 
 // The console's user first, even with another active session; else the one

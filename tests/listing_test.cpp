@@ -63,7 +63,7 @@ bool IsReportLine(const std::string &text, unsigned number) {
 }
 
 TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
-    const std::string listing = ExpectedListing();
+    const Expected listing = AskedBoth(ExpectedListing);
     const struct {
         Sink sink;
         Source source;
@@ -228,8 +228,8 @@ std::string EveryKnownFolder(bool json, bool movedOnly,
 // The first word alone chooses (and for /known the second, /json); no wait,
 // whatever standard input holds.
 TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
-    const std::string all = EveryFolder(false, ReportedPath("TEMP"));
-    const std::string json = EveryFolder(true, ReportedPath("TEMP"));
+    const Expected all = AskedBoth([] { return EveryFolder(false, ReportedPath("TEMP")); });
+    const Expected json = AskedBoth([] { return EveryFolder(true, ReportedPath("TEMP")); });
     const std::string known = EveryKnownFolder(false), knownJson = EveryKnownFolder(true);
     const std::string moved = EveryKnownFolder(false, true),
                       movedJson = EveryKnownFolder(true, true);
@@ -238,11 +238,11 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
     // show defaults are not asked for the signed-in user (forUser false).
     const struct {
         std::vector<std::string> words;
-        const std::string &out;
+        Expected out;
         bool forUser = true;
     } cases[] = {
         {{"/all"}, all},
-        {{"/all", "/loggedon"}, all},
+        {{"/all", "/loggedon"}, all.forUser},
         {{"-ALL"}, all},
         {{"all", "appdata"}, all},
         {{"\\All"}, all},
@@ -266,7 +266,7 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
     for (const auto &c : cases)
         for (Sink sink : {SINK_FILE, SINK_PIPE})
             ExpectOutput({c.words, sink, SOURCE_OPEN}, c.out, c.forUser && sink == SINK_PIPE);
-    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 67);
+    EXPECT_EQ(std::count(all.asCaller.begin(), all.asCaller.end(), '\n'), 67);
     // Each name, after "shell:", gives the path of its line; PrintersFolder
     // is virtual, though Wine's manager gives it the system directory.
     std::vector<ListedFolder> folders = KnownInOrder();

@@ -1,9 +1,10 @@
 // Raw command lines: the program splits them by its own rules, which are not
 // the C runtime's (no backslash escapes, "" pairs skipped before a word).
 #include <windows.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 #include <algorithm>
-#include "../src/folders/folders.h"
+#include "../src/folders/win32.h"
 #include "listing.h"
 #include "oracle.h"
 #include "process.h"
@@ -354,5 +355,34 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
     for (bool movedOnly : {true, false}) {
         launch.words = {movedOnly ? "/moved" : "/known", "/json"};
         EXPECT_EQ(RunKorvane(launch).out, EveryKnownFolder(true, movedOnly, movedTo));
+    }
+    // Another user's folders, asked in this process with a token for which
+    // Wine answers from HKEY_USERS\.DEFAULT (Windows from the Default User
+    // profile, so not there): every path must come from a question that
+    // carries the token, as an item list's path is the caller's.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr)
+        return;
+    const struct {
+        const wchar_t *value, *to;
+        int csidl;
+    } otherUsers[] = {
+        {L"Desktop", L"C:\\korvane-default-user\\Desktop", CSIDL_DESKTOP},
+        {L"Personal", L"C:\\korvane-default-user\\Documents", CSIDL_PERSONAL},
+    };
+    CreateDirectoryW(L"C:\\korvane-default-user", nullptr);
+    for (const auto &move : otherUsers) {
+        CreateDirectoryW(move.to, nullptr);
+        ASSERT_EQ(RegSetKeyValueW(HKEY_USERS, (std::wstring(L".DEFAULT\\") + shellFolders).c_str(),
+                                  move.value, REG_EXPAND_SZ, move.to,
+                                  DWORD(2 * (wcslen(move.to) + 1))),
+                  ERROR_SUCCESS);
+        std::string reported;
+        AskedByCsidl(move.csidl, &reported, HANDLE(-1));
+        ASSERT_EQ(Wide(reported), move.to) << "the platform should answer for the token";
+        static PathText path;
+        UserToken = HANDLE(-1);
+        GetFolderPath(move.csidl, &path);
+        UserToken = nullptr;
+        EXPECT_EQ(std::string(path.bytes, path.length), reported);
     }
 }

@@ -3,6 +3,7 @@
 #ifndef KORVANE_TESTS_ORACLE_H
 #define KORVANE_TESTS_ORACLE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,19 @@
 // don't-verify and default flags; the host never verifies, nor moves).
 enum Asked { AS_FOUND, UNVERIFIED, BY_DEFAULT };
 std::string ReportedPath(const std::string &keyword, Asked asked = AS_FOUND);
+
+// What a run must print, as the caller and with /loggedon. `AskedBoth`
+// asks the oracle twice: the second time every question carries the token
+// of the user signed in here, where the platform hands it to the caller
+// (under Wine always; on Windows only to SYSTEM, and elsewhere the program
+// answers as the caller too). A text alone is the same both ways.
+struct Expected {
+    Expected(const std::string &both) : asCaller(both), forUser(both) {}
+    Expected(const std::string &caller, const std::string &user)
+        : asCaller(caller), forUser(user) {}
+    std::string asCaller, forUser;
+};
+Expected AskedBoth(const std::function<std::string()> &ask);
 
 // A UTF-8 text in the bytes that the program writes to a file or a pipe, as
 // the platform encodes it: on Windows in the ANSI code page (a launched
@@ -32,9 +46,10 @@ inline std::string Printed(const std::string &reported) {
 
 // Windows: what the known-folder manager itself says of "{GUID}" or a
 // canonical name (no path for a virtual folder), and the shell of a CSIDL:
-// whether it knows the folder, and its path.
+// whether it knows the folder, and its path, for the user whose token is
+// given (the caller's by default).
 bool AskedByManager(const std::string &guidOrName, std::string *path);
-bool AskedByCsidl(int csidl, std::string *path);
+bool AskedByCsidl(int csidl, std::string *path, void *token = nullptr);
 
 // Windows: every folder the known-folder manager lists, as it lists it
 // (an id may come twice): its canonical name, its id as the platform

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <knownfolders.h>
 #include <shobjidl.h>
+#include <wtsapi32.h>
 #include <gtest/gtest.h>
 #include <map>
 #include "oracle.h"
@@ -35,6 +36,20 @@ static std::string FileSystemPath(const wchar_t *path) {
     return path == nullptr || path[0] == L':' ? "" : Utf8(path);
 }
 
+// The signed-in user's token while AskedBoth asks for that user.
+static HANDLE UserToken;
+
+Expected AskedBoth(const std::function<std::string()> &ask) {
+    std::string asCaller = ask();
+    if (!WTSQueryUserToken(WTSGetActiveConsoleSessionId(), &UserToken))
+        UserToken = nullptr;
+    std::string forUser = ask();
+    if (UserToken != nullptr)
+        CloseHandle(UserToken);
+    UserToken = nullptr;
+    return Expected(asCaller, forUser);
+}
+
 // A known folder's path by SHGetKnownFolderPath, which alone honours the
 // don't-verify and default flags under Wine.
 static std::string KnownFolderPath(const GUID &id, Asked asked) {
@@ -42,7 +57,7 @@ static std::string KnownFolderPath(const GUID &id, Asked asked) {
                                   KF_FLAG_DEFAULT_PATH | KF_FLAG_DONT_VERIFY};
     wchar_t *found = nullptr;
     std::string reported;
-    if (SHGetKnownFolderPath(id, flags[asked], nullptr, &found) == S_OK)
+    if (SHGetKnownFolderPath(id, flags[asked], UserToken, &found) == S_OK)
         reported = Utf8(found);
     CoTaskMemFree(found);
     return reported;
@@ -132,21 +147,23 @@ std::string ReportedPath(const std::string &keyword, Asked asked) {
     }
     std::string reported;
     if (asked == AS_FOUND)
-        AskedByCsidl(found->second, &reported);
-    else if (SHGetFolderPathW(nullptr, found->second | CSIDL_FLAG_DONT_VERIFY, nullptr,
+        AskedByCsidl(found->second, &reported, UserToken);
+    else if (SHGetFolderPathW(nullptr, found->second | CSIDL_FLAG_DONT_VERIFY, UserToken,
                               asked == BY_DEFAULT ? SHGFP_TYPE_DEFAULT : SHGFP_TYPE_CURRENT,
                               path) == S_OK)
         reported = FileSystemPath(path);
     return reported;
 }
 
-bool AskedByCsidl(int csidl, std::string *path) {
+// An item list's path is the caller's, whoever's token made the list.
+bool AskedByCsidl(int csidl, std::string *path, void *token) {
     wchar_t wide[MAX_PATH] = L"";
     LPITEMIDLIST list = nullptr;
     path->clear();
-    if (SHGetSpecialFolderLocation(nullptr, csidl, &list) != S_OK)
+    if (SHGetFolderLocation(nullptr, csidl, token, 0, &list) != S_OK)
         return false;
-    if (SHGetPathFromIDListW(list, wide))
+    if (token != nullptr ? SHGetFolderPathW(nullptr, csidl, token, SHGFP_TYPE_CURRENT, wide) == S_OK
+                         : SHGetPathFromIDListW(list, wide))
         *path = FileSystemPath(wide);
     CoTaskMemFree(list);
     return true;

@@ -108,7 +108,7 @@ Outcome RunKorvane(const Launch &launch) {
     return outcome;
 }
 
-void ExpectOutput(const Launch &launch, const std::string &out, bool forUser) {
+void ExpectOutput(const Launch &launch, const Expected &out, bool forUser) {
     Launch asked = launch;
     for (bool loggedOn : {false, true}) {
         if (loggedOn && !forUser)
@@ -119,7 +119,7 @@ void ExpectOutput(const Launch &launch, const std::string &out, bool forUser) {
         std::string words;
         for (const std::string &word : asked.words)
             words += word + " ";
-        EXPECT_EQ(outcome.out, out) << words;
+        EXPECT_EQ(outcome.out, loggedOn ? out.forUser : out.asCaller) << words;
         EXPECT_EQ(outcome.status, 0u) << words;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <vector>
+#include "oracle.h"
 
 // The environment every launch runs in unless it says otherwise.
 std::vector<std::string> TestEnvironment();
@@ -48,6 +49,6 @@ Outcome RunKorvane(const Launch &launch);
 // Runs the launch and expects this output and status 0; and, where
 // `forUser`, the same with /loggedon in front, which answers for the user
 // signed in here: whoever runs the tests.
-void ExpectOutput(const Launch &launch, const std::string &out, bool forUser = true);
+void ExpectOutput(const Launch &launch, const Expected &out, bool forUser = true);
 
 #endif

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Reads the built korvane.exe as a file and checks what it is and what it
 carries: PE32 for i386 (or PE32+ for x86-64) and the console, system DLLs
-only, at most 48 KiB, and its resources, all in Russian: the icon group and the
-version record.
+only, at most 48 KiB, and its resources, all in Russian: the icon group, the
+version record and the manifest.
 
     resources_test.py build/win32/korvane.exe i686 1.0.0
     resources_test.py build/win64/korvane.exe x86_64 1.0.0
@@ -11,6 +11,7 @@ The last word is the project's version, which the record gives in four parts.
 """
 import struct
 import sys
+from xml.etree import ElementTree
 
 import pefile
 
@@ -104,6 +105,16 @@ def main():
     version = by_type.get(pefile.RESOURCE_TYPE["RT_VERSION"], {}).get(1, b"")
     check(DESCRIPTION.encode("utf-16-le") in version, "the description is stored as UTF-16")
     check(translation == "0x0419 0x04e3", "translation: Russian, code page 1251")
+
+    manifests = by_type.get(pefile.RESOURCE_TYPE["RT_MANIFEST"], {})
+    check(list(manifests) == [1], "one manifest, for the process (1)")
+    manifest = ElementTree.fromstring(manifests.get(1, b"<none/>"))
+    levels = [e.get("level") for e in manifest.iter("{urn:schemas-microsoft-com:asm.v3}"
+                                                    "requestedExecutionLevel")]
+    check(levels == ["asInvoker"], "runs as its caller, not virtualised: %r" % levels)
+    systems = {e.get("Id") for e in manifest.iter("{urn:schemas-microsoft-com:compatibility.v1}"
+                                                  "supportedOS")}
+    check("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" in systems, "Windows 10 and 11 supported")
 
     print("%d checks failed" % len(failures))
     return 1 if failures else 0

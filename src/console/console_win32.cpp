@@ -5,7 +5,7 @@
 // FillConsoleOutputCharacterA, FillConsoleOutputAttribute,
 // SetConsoleCursorPosition, SetConsoleCtrlHandler, GetConsoleMode, GetConsoleOutputCP, GetACP,
 // MultiByteToWideChar, WideCharToMultiByte, WriteConsoleW, GetFileType,
-// WriteFile, ReadFile, GetLastError, Sleep, ExitProcess.
+// WriteFile, ReadFile, GetLastError, SetLastError, Sleep, ExitProcess.
 #include <windows.h>
 #include "platform.h"
 
@@ -77,9 +77,13 @@ void RestoreTextAttribute() {
     __sync_lock_test_and_set(&AttributeState, ATTRIBUTE_PUT_BACK);
 }
 
+static volatile long Interrupted;
+
 // Ctrl-C, Ctrl-Break, the window closed: the colours go back, and the
 // default handling ends the program as it would have.
-static BOOL WINAPI PutColoursBack(DWORD) {
+static BOOL WINAPI PutColoursBack(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+        __sync_lock_test_and_set(&Interrupted, 1);
     RestoreTextAttribute();
     return FALSE;
 }
@@ -180,15 +184,33 @@ uint32_t WriteSomeBytes(PlatformHandle handle, const char *bytes, size_t count, 
     return 0;
 }
 
+// Windows 10 and 11 end a console read that Ctrl-C interrupts with success
+// and no bytes (older ones with ERROR_OPERATION_ABORTED), and the default handler ends the program
+// on a thread of its own: taken for the end of input, the read would race it to a status 0. So the
+// program ends as the handler would, the colours put back.
+static void EndIfInterrupted(PlatformHandle handle) {
+    DWORD mode;
+    if ((Interrupted || GetLastError() == ERROR_OPERATION_ABORTED) &&
+        GetConsoleMode(handle, &mode)) {
+        RestoreTextAttribute();
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
+}
+
 // A pipe whose writer has gone answers ERROR_BROKEN_PIPE: that is its end.
 uint32_t ReadBytes(PlatformHandle handle, char *bytes, size_t capacity, size_t *count) {
     DWORD got = 0;
     *count = 0;
+    SetLastError(0);
     if (ReadFile(handle, bytes, DWORD(capacity), &got, nullptr)) {
+        if (got == 0)
+            EndIfInterrupted(handle);
         *count = got;
         return 0;
     }
     DWORD error = GetLastError();
+    if (error == ERROR_OPERATION_ABORTED)
+        EndIfInterrupted(handle);
     return error == ERROR_BROKEN_PIPE ? 0 : error;
 }
 

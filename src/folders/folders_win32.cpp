@@ -53,16 +53,34 @@ static void FreeShellMemory(void *memory) {
     allocator->Release();
 }
 
+// The item list tells a known id from an unknown one. Its path would be
+// the caller's, whatever token asked for the list: a known folder's list
+// holds aliases such as %USERPROFILE%, which SHGetPathFromIDListW resolves
+// for whoever calls it. So with another user's token the path comes from
+// the question that carries the token; a virtual folder has none there.
 static bool AskShell(FolderId id, PathText *path) {
     LPITEMIDLIST list = nullptr;
     if (SHGetFolderLocation(nullptr, id, UserToken, 0, &list) != S_OK)
         return false;
     WidePath[0] = 0;
-    if (!SHGetPathFromIDListW(list, WidePath))
+    if (UserToken != nullptr
+            ? SHGetFolderPathW(nullptr, id, UserToken, SHGFP_TYPE_CURRENT, WidePath) != S_OK
+            : !SHGetPathFromIDListW(list, WidePath))
         WidePath[0] = 0;
     FreeShellMemory(list);
     KeepAsUtf8(WidePath, WideLength(WidePath, MAX_PATH), path);
     return true;
+}
+
+// Made as the shell makes it, initialised (its desktop.ini, its icon, its
+// name in the user's language). A folder that cannot be initialised, such
+// as one on a share that takes no desktop.ini, fails even where it exists:
+// then it is made, or found, without.
+static bool CreateShellFolder(FolderId id) {
+    return SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE | CSIDL_FLAG_PER_USER_INIT, UserToken,
+                            SHGFP_TYPE_CURRENT, WidePath) == S_OK ||
+           SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, UserToken, SHGFP_TYPE_CURRENT,
+                            WidePath) == S_OK;
 }
 
 // The item list above exists only for a folder that exists. Where the shell
@@ -78,8 +96,7 @@ static bool AskShellWith(FolderId id, FolderOption option, PathText *path) {
             path->length = 0;
         return known;
     }
-    if (option == OPTION_CREATE && SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, UserToken,
-                                                    SHGFP_TYPE_CURRENT, WidePath) != S_OK)
+    if (option == OPTION_CREATE && !CreateShellFolder(id))
         WidePath[0] = 0;
     KeepAsUtf8(WidePath, WideLength(WidePath, MAX_PATH), path);
     return true;
@@ -145,7 +162,8 @@ void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *pat
                             FolderOption option) {
     // The headers' operator| on these flags is no constant: a static table
     // of it would need a guard from the C++ runtime.
-    static const DWORD flags[] = {0, KF_FLAG_DONT_VERIFY, KF_FLAG_CREATE,
+    static const DWORD flags[] = {0, KF_FLAG_DONT_VERIFY,
+                                  DWORD(KF_FLAG_CREATE) | DWORD(KF_FLAG_INIT),
                                   DWORD(KF_FLAG_DEFAULT_PATH) | DWORD(KF_FLAG_DONT_VERIFY)};
     path->length = 0;
     KnownFolderPathQuery query = nullptr;
@@ -155,7 +173,15 @@ void GetKnownFolderPathFrom(void *library, const FolderGuid *guid, PathText *pat
     if (query == nullptr)
         return;
     wchar_t *found = nullptr;
-    if (query((const GUID *)guid, flags[option], UserToken, &found) == S_OK)
+    HRESULT asked = query((const GUID *)guid, flags[option], UserToken, &found);
+    // As with a shell id: a folder made, or there, that cannot be
+    // initialised is asked again without.
+    if (asked != S_OK && option == OPTION_CREATE) {
+        FreeShellMemory(found);
+        found = nullptr;
+        asked = query((const GUID *)guid, KF_FLAG_CREATE, UserToken, &found);
+    }
+    if (asked == S_OK)
         KeepAsUtf8(found, WideLength(found, LONGEST_PATH), path);
     // The query may hand back a string even when it fails.
     FreeShellMemory(found);

@@ -52,3 +52,24 @@ bool IsAtOrUnder(Text path, Text root, bool (*same)(Text, Text)) {
             return true;
     return false;
 }
+
+// "C:" of a drive's path; "\\server\share" of a network path; else empty.
+static Text RootOf(Text path) {
+    if (path.length >= 2 && IsLetter(path.bytes[0]) && path.bytes[1] == ':')
+        return Text{path.bytes, 2};
+    if (path.length < 3 || !IsSeparator(path.bytes[0]) || !IsSeparator(path.bytes[1]) ||
+        IsSeparator(path.bytes[2]))
+        return Text{path.bytes, 0};
+    size_t end = 2, separators = 0;
+    for (; end < path.length; end++)
+        if (IsSeparator(path.bytes[end]) && ++separators == 2)
+            break;
+    // A server alone, or a server and an empty share, is no root.
+    bool whole = separators >= 1 && !IsSeparator(path.bytes[end - 1]);
+    return Text{path.bytes, whole ? end : 0};
+}
+
+bool HaveOneRoot(Text a, Text b, bool (*same)(Text, Text)) {
+    Text one = RootOf(a), other = RootOf(b);
+    return one.length > 0 && other.length > 0 && same(one, other);
+}

@@ -20,12 +20,16 @@ bool IsAbsolutePath(Text path);
 // C:\OneDrive2 is not under C:\OneDrive. `same` compares two texts as the
 // platform compares paths.
 bool IsAtOrUnder(Text path, Text root, bool (*same)(Text, Text));
+// Whether two tidy paths lie on one drive ("C:" and "c:") or one share
+// ("\\server\share"), as `same` compares texts; a path with neither root
+// has none in common with any.
+bool HaveOneRoot(Text a, Text b, bool (*same)(Text, Text));
 
 // Windows (places_win32.cpp). Two paths name one place when their tidy
 // forms, made full by the platform, are alike but for letter case, as the
 // platform compares paths; where they are not, but name folders that
 // exist, when their long forms are, so that an 8.3 name is its long name.
-// Only such a pair touches the disk.
+// Only such a pair on one root touches the disk.
 bool NameOnePlace(Text a, Text b);
 // The roots of the user's OneDrive accounts, kept for WhereMoved: from the
 // environment and from each account's registry key.

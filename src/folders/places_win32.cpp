@@ -37,26 +37,18 @@ static void ToLongForm(PathText *tidy) {
     }
 }
 
-typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
-
-// Ignoring letter case by the platform's own table. CompareStringOrdinal
-// came with Vista, as the known-folder manager: where it is missing no
-// folder is listed to compare.
-static bool SameText(Text a, Text b) {
-    OrdinalComparison compare = OrdinalComparison(
-        (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
-    int aUnits = ToWide(a, Wide), bUnits = ToWide(b, OtherWide);
-    return compare != nullptr && compare(Wide, aUnits, OtherWide, bUnits, TRUE) == CSTR_EQUAL;
-}
-
 bool NameOnePlace(Text a, Text b) {
     TidyPath(a, &Tidy);
     TidyPath(b, &OtherTidy);
-    if (SameText(TextOfPath(&Tidy), TextOfPath(&OtherTidy)))
+    if (SameTextIgnoringCase(TextOfPath(&Tidy), TextOfPath(&OtherTidy)))
         return true;
+    // Paths on two drives or two shares are never one place; asking a
+    // share for long names would wait out the redirector off the network.
+    if (!HaveOneRoot(TextOfPath(&Tidy), TextOfPath(&OtherTidy), SameTextIgnoringCase))
+        return false;
     ToLongForm(&Tidy);
     ToLongForm(&OtherTidy);
-    return SameText(TextOfPath(&Tidy), TextOfPath(&OtherTidy));
+    return SameTextIgnoringCase(TextOfPath(&Tidy), TextOfPath(&OtherTidy));
 }
 
 // A signed-in user has a root or two; a root that does not fit is no root.
@@ -136,7 +128,7 @@ void FindOneDriveRoots() {
 FolderMove WhereMoved(Text now) {
     TidyPath(now, &Tidy);
     for (size_t i = 0; i < RootCount; i++)
-        if (IsAtOrUnder(TextOfPath(&Tidy), Roots[i], SameText))
+        if (IsAtOrUnder(TextOfPath(&Tidy), Roots[i], SameTextIgnoringCase))
             return MOVED_TO_ONEDRIVE;
     if (Tidy.length >= 2 && Tidy.bytes[0] == '\\' && Tidy.bytes[1] == '\\')
         return MOVED_TO_NETWORK;

@@ -1,4 +1,4 @@
-// Which session's user /loggedon answers for.
+// Which session's user /loggedon answers for, and whether that is the caller.
 #include "session.h"
 
 uint32_t ChooseUserSession(uint32_t console, bool consoleHasUser, const UserSession *sessions,
@@ -13,4 +13,10 @@ uint32_t ChooseUserSession(uint32_t console, bool consoleHasUser, const UserSess
             withUsers++;
         }
     return withUsers == 1 ? chosen : NO_SESSION;
+}
+
+bool IsSessionAccount(Text name, Text domain, Text sessionName, Text sessionDomain,
+                      bool (*same)(Text, Text)) {
+    return sessionName.length > 0 && same(name, sessionName) &&
+           (domain.length == 0 ? sessionDomain.length == 0 : same(domain, sessionDomain));
 }

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 #include <stddef.h>
+#include "../text.h"
 
 // The platform's session ids; the console's is NO_SESSION while sessions
 // switch.
@@ -23,6 +24,14 @@ struct UserSession {
 // is asked for directly, since a platform may list no sessions.
 uint32_t ChooseUserSession(uint32_t console, bool consoleHasUser, const UserSession *sessions,
                            size_t count);
+
+// Whether a session's user is this process's account, by the names the
+// platform's security authority gives both: one user name and one domain,
+// each alike as `same` compares them (the platform ignores letter case).
+// No name lookup, which an Entra ID name or a domain out of reach defeats.
+// A session without a user name is nobody's.
+bool IsSessionAccount(Text name, Text domain, Text sessionName, Text sessionDomain,
+                      bool (*same)(Text, Text));
 
 // The platform's (session_win32.cpp, session_posix.cpp). From here on every
 // question about a folder, and every look at the disk, is for the signed-in

@@ -5,8 +5,8 @@
 // from the system folder only for /loggedon: WTSGetActiveConsoleSessionId
 // (kernel32), WTSQuerySessionInformationW, WTSEnumerateSessionsW,
 // WTSFreeMemory, WTSQueryUserToken (wtsapi32), ExpandEnvironmentStringsForUserW
-// (userenv), OpenProcessToken, GetTokenInformation, LookupAccountNameW,
-// EqualSid, ImpersonateLoggedOnUser, RevertToSelf (advapi32).
+// (userenv), OpenProcessToken, GetTokenInformation, LookupAccountSidW,
+// ImpersonateLoggedOnUser, RevertToSelf (advapi32), WideCharToMultiByte.
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <wtsapi32.h>
@@ -23,9 +23,8 @@ typedef BOOL(WINAPI *UserTokenQuery)(ULONG, HANDLE *);
 typedef BOOL(WINAPI *UserExpansion)(HANDLE, const wchar_t *, wchar_t *, DWORD);
 typedef BOOL(WINAPI *ProcessTokenOpening)(HANDLE, DWORD, HANDLE *);
 typedef BOOL(WINAPI *TokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, void *, DWORD, DWORD *);
-typedef BOOL(WINAPI *AccountLookup)(const wchar_t *, const wchar_t *, PSID, DWORD *, wchar_t *,
-                                    DWORD *, SID_NAME_USE *);
-typedef BOOL(WINAPI *SidComparison)(PSID, PSID);
+typedef BOOL(WINAPI *SidNaming)(const wchar_t *, PSID, wchar_t *, DWORD *, wchar_t *, DWORD *,
+                                SID_NAME_USE *);
 typedef BOOL(WINAPI *Impersonation)(HANDLE);
 typedef BOOL(WINAPI *Reversion)();
 
@@ -74,32 +73,41 @@ static uint32_t FindSignedInSession() {
     return ChooseUserSession(consoleId, consoleHasUser, Sessions, kept);
 }
 
-// The session's user, DOMAIN\user, is this process's own user.
+// A name as the session or the account gives it, in UTF-8; a name too long
+// for any account is none.
+static Text NameOf(const wchar_t *wide, char (&bytes)[1024]) {
+    int length = wide == nullptr ? 0
+                                 : WideCharToMultiByte(CP_UTF8, 0, wide, -1, bytes, sizeof bytes,
+                                                       nullptr, nullptr);
+    return Text{bytes, length > 1 ? size_t(length - 1) : 0};
+}
+
+// The session's user is this process's own: the account of its token's
+// SID, named by the local security authority, is the session's user and
+// domain.
 static bool RunsAsSessionUser(DWORD id) {
     ProcessTokenOpening open = ProcessTokenOpening(Find(Advapi, "OpenProcessToken"));
     TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
-    AccountLookup lookup = AccountLookup(Find(Advapi, "LookupAccountNameW"));
-    SidComparison same = SidComparison(Find(Advapi, "EqualSid"));
+    SidNaming name = SidNaming(Find(Advapi, "LookupAccountSidW"));
     wchar_t *user = nullptr, *domain = nullptr;
     DWORD bytes;
-    static wchar_t account[1024], foundDomain[1024];
-    static BYTE own[1024], theirs[SECURITY_MAX_SID_SIZE];
+    static wchar_t ownName[256 + 1], ownDomain[256 + 1];
+    static char texts[4][1024];
+    static BYTE own[1024];
     HANDLE token = nullptr;
     bool sameUser = false;
-    if (open && query && lookup && same &&
+    if (open && query && name &&
         QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSUserName, &user, &bytes) &&
         QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSDomainName, &domain, &bytes) &&
-        wcslen(user) + wcslen(domain) + 2 < 1024 &&
         open(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        wcscpy(account, domain);
-        if (domain[0] != 0)
-            wcscat(account, L"\\");
-        wcscat(account, user);
-        DWORD sidSize = sizeof theirs, domainSize = 1024;
+        DWORD nameSize = 256 + 1, domainSize = 256 + 1;
         SID_NAME_USE use;
-        sameUser = user[0] != 0 && query(token, TokenUser, own, sizeof own, &bytes) &&
-                   lookup(nullptr, account, theirs, &sidSize, foundDomain, &domainSize, &use) &&
-                   same(((TOKEN_USER *)own)->User.Sid, theirs);
+        sameUser = query(token, TokenUser, own, sizeof own, &bytes) &&
+                   name(nullptr, ((TOKEN_USER *)own)->User.Sid, ownName, &nameSize, ownDomain,
+                        &domainSize, &use) &&
+                   IsSessionAccount(NameOf(ownName, texts[0]), NameOf(ownDomain, texts[1]),
+                                    NameOf(user, texts[2]), NameOf(domain, texts[3]),
+                                    SameTextIgnoringCase);
         CloseHandle(token);
     }
     if (user != nullptr)

@@ -1,6 +1,7 @@
 // The helpers the Windows files of the folders share (win32.h). Uses:
 // WideCharToMultiByte, MultiByteToWideChar, GetSystemDirectoryW,
-// LoadLibraryW.
+// LoadLibraryW, GetModuleHandleA, GetProcAddress, and where it exists
+// CompareStringOrdinal.
 #include "win32.h"
 
 // Three bytes at most for each unit.
@@ -30,4 +31,16 @@ HMODULE LoadSystemLibrary(const wchar_t *name) {
         path[length++] = name[i];
     path[length] = 0;
     return LoadLibraryW(path);
+}
+
+typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
+
+// CompareStringOrdinal came with Vista, as the known-folder manager: where
+// it is missing no folder is listed to compare.
+bool SameTextIgnoringCase(Text a, Text b) {
+    static wchar_t one[LONGEST_PATH + 1], other[LONGEST_PATH + 1];
+    OrdinalComparison compare = OrdinalComparison(
+        (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
+    int aUnits = ToWide(a, one), bUnits = ToWide(b, other);
+    return compare != nullptr && compare(one, aUnits, other, bUnits, TRUE) == CSTR_EQUAL;
 }

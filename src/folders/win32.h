@@ -13,6 +13,9 @@ const DWORD LONGEST_PATH = 32767;
 int ToWide(Text text, wchar_t wide[LONGEST_PATH + 1]);
 // Any text of LONGEST_PATH units fits; one that does not convert is empty.
 void ToUtf8(const wchar_t *wide, DWORD length, PathText *text);
+// Alike but for letter case, by the platform's own table, as it compares
+// paths and account names.
+bool SameTextIgnoringCase(Text a, Text b);
 // From the system folder alone, never the program's or the current one.
 HMODULE LoadSystemLibrary(const wchar_t *name);
 
