@@ -14,7 +14,13 @@
        floor.exe loggedon 26   what korvane /loggedon appdata needs: the
                                console session's user, the sessions, that
                                user's token, the thread as that user, and
-                               the folder asked with the token */
+                               the folder asked with the token
+       floor.exe profiles      what korvane /profiles desktop needs of
+                               users who are not signed in: each profile of
+                               ProfileList, its hive loaded, its Desktop
+                               value read, the hive unloaded
+       floor.exe make-profiles N   not measured: N made-up profiles, each
+                               with a hive of its own, for the one above */
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
@@ -126,10 +132,95 @@ static HANDLE SignedInToken(void)
     return token;
 }
 
+static const wchar_t PROFILE_LIST[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+static const wchar_t SHELL_FOLDERS[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+static void EnableHivePrivileges(void)
+{
+    static const wchar_t *const names[] = {L"SeBackupPrivilege", L"SeRestorePrivilege"};
+    HANDLE token;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
+    for (int i = 0; i < 2; i++) {
+        TOKEN_PRIVILEGES wanted = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+        LookupPrivilegeValueW(NULL, names[i], &wanted.Privileges[0].Luid);
+        AdjustTokenPrivileges(token, FALSE, &wanted, 0, NULL, NULL);
+    }
+    CloseHandle(token);
+}
+
+static int ReadProfiles(void)
+{
+    static char out[1 << 16];
+    size_t used = 0;
+    HKEY list;
+    wchar_t name[256], path[MAX_PATH + 16], value[MAX_PATH];
+    EnableHivePrivileges();
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PROFILE_LIST, 0, KEY_READ, &list) != ERROR_SUCCESS)
+        return 1;
+    for (DWORD i = 0, n = 256; RegEnumKeyExW(list, i, name, &n, NULL, NULL, NULL, NULL) ==
+                               ERROR_SUCCESS && used + MAX_PATH < sizeof out;
+         i++, n = 256) {
+        DWORD size = sizeof path;
+        if (RegGetValueW(list, name, L"ProfileImagePath", RRF_RT_REG_SZ, NULL, path, &size) !=
+            ERROR_SUCCESS)
+            continue;
+        wcscat(path, L"\\NTUSER.DAT");
+        if (RegLoadKeyW(HKEY_USERS, L"floor", path) != ERROR_SUCCESS)
+            continue;
+        size = sizeof value;
+        HKEY folders;
+        if (RegOpenKeyExW(HKEY_USERS, L"floor", 0, KEY_READ, &folders) == ERROR_SUCCESS) {
+            if (RegGetValueW(folders, SHELL_FOLDERS, L"Desktop", RRF_RT_REG_SZ, NULL, value,
+                             &size) == ERROR_SUCCESS)
+                used += WideCharToMultiByte(CP_ACP, 0, value, -1, out + used, MAX_PATH, NULL,
+                                            NULL) - 1;
+            out[used++] = '\n';
+            RegCloseKey(folders);
+        }
+        RegUnLoadKeyW(HKEY_USERS, L"floor");
+    }
+    RegCloseKey(list);
+    DWORD written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out, (DWORD)used, &written, NULL);
+    return 0;
+}
+
+static int MakeProfiles(int count)
+{
+    EnableHivePrivileges();
+    CreateDirectoryW(L"C:\\korvane-bench", NULL);
+    for (int i = 0; i < count; i++) {
+        wchar_t folder[MAX_PATH], file[MAX_PATH], key[MAX_PATH], desktop[MAX_PATH];
+        HKEY made;
+        wsprintfW(folder, L"C:\\korvane-bench\\user%d", i);
+        wsprintfW(file, L"%s\\NTUSER.DAT", folder);
+        wsprintfW(desktop, L"%s\\Desktop", folder);
+        wsprintfW(key, L"%s\\S-1-5-21-9-9-9-%d", PROFILE_LIST, 2000 + i);
+        CreateDirectoryW(folder, NULL);
+        CreateDirectoryW(desktop, NULL);
+        DeleteFileW(file);
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"korvane-bench", 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                        &made, NULL);
+        RegSetKeyValueW(made, SHELL_FOLDERS, L"Desktop", REG_EXPAND_SZ,
+                        L"%USERPROFILE%\\Desktop", sizeof L"%USERPROFILE%\\Desktop");
+        RegSaveKeyW(made, file, NULL);
+        RegCloseKey(made);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-bench");
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, L"ProfileImagePath", REG_SZ, folder,
+                        (DWORD)(2 * (wcslen(folder) + 1)));
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 2 && (strcmp(argv[1], "known") == 0 || strcmp(argv[1], "moved") == 0))
         return ListKnownFolders(strcmp(argv[1], "moved") == 0);
+    if (argc == 2 && strcmp(argv[1], "profiles") == 0)
+        return ReadProfiles();
+    if (argc == 3 && strcmp(argv[1], "make-profiles") == 0)
+        return MakeProfiles(atoi(argv[2]));
     static char out[MOST * (MAX_PATH + 2)];
     size_t used = 0;
     IMalloc *allocator;
@@ -153,8 +244,11 @@ int main(int argc, char **argv)
             used += GetTempPathA(MAX_PATH, path);
         } else {
             LPITEMIDLIST list;
+            /* An item list's path would be the caller's: with a token the
+               path comes from the question that carries it. */
             if (SHGetFolderLocation(NULL, id, token, 0, &list) == S_OK) {
-                if (SHGetPathFromIDListA(list, path))
+                if (token != NULL ? SHGetFolderPathA(NULL, id, token, 0, path) == S_OK
+                                  : SHGetPathFromIDListA(list, path))
                     used += strlen(path);
                 ILFree(list);
             }

@@ -28,6 +28,7 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
         {"the moved folders in JSON", {{"/moved", "/json"}}},
         {"the version", {{"/version"}}},
         {"every folder for the signed-in user", {{"/loggedon", "/all"}}},
+        {"every profile's folder in JSON", {{"/profiles", "/json", "appdata"}}},
     };
     const struct {
         Sink sink;

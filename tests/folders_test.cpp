@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
 #include "../src/folders/places.h"
+#include "../src/folders/profiles.h"
 #include "../src/folders/session.h"
 
 static Text Txt(const std::string &s) {
@@ -322,4 +324,78 @@ TEST(ChooseUserSession, PrefersTheConsoleThenTheOneActiveUser) {
             ChooseUserSession(c.console, c.consoleHasUser, c.sessions.data(), c.sessions.size()),
             c.chosen)
             << c.console << " " << c.consoleHasUser << " " << c.sessions.size();
+}
+
+static int OrderInAnyCase(Text a, Text b) {
+    int order = strncasecmp(a.bytes, b.bytes, std::min(a.length, b.length));
+    return order != 0 ? order : int(a.length) - int(b.length);
+}
+
+// What every profile's answer rests on: which ProfileList names are users',
+// the order, the user's variables over the machine's (an unexpandable name
+// is no path), the chain up to the profile folder, and the value's name.
+TEST(Profiles, AreListedOrderedAndReadByTheShellsRule) {
+    for (const char *sid : {"S-1-5-21-1-2-3-1001", "S-1-12-1-4-5-6-7", "s-1-5-21-9"})
+        EXPECT_TRUE(IsUserSid(TextOf(sid))) << sid;
+    for (const char *sid : {"S-1-5-18", "S-1-5-19", "S-1-5-20", "S-1-5-80-1-2", "S-1-5-82-1",
+                            "S-1-5-21-1-2-3-1001.bak", "S-1-5-21-", "S-1-5-21-1--2", "S-1-5-21-1-"})
+        EXPECT_FALSE(IsUserSid(TextOf(sid))) << sid;
+    EXPECT_TRUE(ProfileComesBefore(TextOf("C:\\Users\\anna"), false, TextOf("c:\\users\\Bob"),
+                                   false, OrderInAnyCase));
+    EXPECT_FALSE(ProfileComesBefore(TextOf("C:\\Users\\Default"), true, TextOf("D:\\z"), false,
+                                    OrderInAnyCase));
+    const Text user[] = {TextOf("USERPROFILE=C:\\Users\\me"), TextOf("TEMP=%USERPROFILE%\\tmp"),
+                         TextOf("OneDrive=%onedrivecommercial%")};
+    const Text machine[] = {TextOf("TEMP=%SystemRoot%\\TEMP"), TextOf("SystemRoot=C:\\Windows"),
+                            TextOf("LOOP=%LOOP%")};
+    const VariableLayer layers[] = {{user, 3}, {machine, 3}};
+    const struct {
+        std::string value, expanded; // empty: no path
+    } expansions[] = {
+        {"%temp%\\x", "C:\\Users\\me\\tmp\\x"},
+        {"%SystemRoot%\\100%", "C:\\Windows\\100%"},
+        {"%HOMESHARE%\\Documents", ""},
+        {"%OneDrive%\\Desktop", ""},
+        {"%LOOP%", ""},
+    };
+    for (const auto &c : expansions) {
+        static PathText out;
+        EXPECT_EQ(ExpandVariables(Txt(c.value), layers, 2, &out), !c.expanded.empty()) << c.value;
+        EXPECT_EQ(std::string(out.bytes, out.length), c.expanded) << c.value;
+    }
+    // Programs, Start Menu, AppData: the first value up the chain, then the
+    // relative paths below it; the default ignores the folder's own value.
+    const struct {
+        bool programs, startMenu, appData, endsAtProfile;
+        std::string now, byDefault;
+    } chains[] = {
+        {false, false, true, true, "D:\\Roaming\\SM\\P", "D:\\Roaming\\SM\\P"},
+        {true, false, true, true, "E:\\P", "D:\\Roaming\\SM\\P"},
+        {false, false, false, true, "C:\\Users\\me\\AD\\SM\\P", "C:\\Users\\me\\AD\\SM\\P"},
+        {false, false, false, false, "", ""},
+        {false, true, false, false, "%X%\\SM\\P", ""},
+    };
+    for (const auto &c : chains) {
+        const FolderLink links[] = {{c.programs, TextOf("E:\\P"), TextOf("P")},
+                                    {c.startMenu, TextOf("%X%\\SM"), TextOf("SM")},
+                                    {c.appData, TextOf("D:\\Roaming"), TextOf("AD")}};
+        const VariableLayer none = {nullptr, 0};
+        for (bool ownIgnored : {false, true}) {
+            static PathText out;
+            bool found = PathFromChain(links, 3, c.endsAtProfile, TextOf("C:\\Users\\me"),
+                                       c.startMenu ? &none : layers, 1, ownIgnored, &out);
+            std::string expected = ownIgnored ? c.byDefault : c.now;
+            if (c.startMenu && !ownIgnored)
+                expected = "";
+            EXPECT_EQ(std::string(out.bytes, out.length), expected) << c.now << ownIgnored;
+            EXPECT_EQ(found, !expected.empty()) << c.now;
+        }
+    }
+    const FolderGuid downloads = {
+        0x374DE290, 0x123F, 0x4565, {0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B}};
+    static PathText name;
+    ShellFolderValueName(TextOf("My Pictures"), true, &downloads, &name);
+    EXPECT_EQ(std::string(name.bytes, name.length), "My Pictures");
+    ShellFolderValueName(TextOf("Downloads"), false, &downloads, &name);
+    EXPECT_EQ(std::string(name.bytes, name.length), "{374DE290-123F-4565-9164-39C4925E467B}");
 }

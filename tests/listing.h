@@ -11,6 +11,9 @@ std::string ExpectedListing();
 // "local" where it names none.
 std::string EveryKnownFolder(bool json, bool movedOnly = false,
                              const std::map<std::string, std::string> &movedTo = {});
+// A path as JSON holds it: with its trailing backslash, escaped in ASCII;
+// null for none.
+std::string JsonPath(const std::string &path);
 // Whether `text` is the one-line report of a stream failure with this number.
 bool IsReportLine(const std::string &text, unsigned number);
 

@@ -196,7 +196,7 @@ static std::vector<ListedFolder> KnownInOrder() {
     return folders;
 }
 
-static std::string JsonPath(const std::string &path) {
+std::string JsonPath(const std::string &path) {
     return path.empty() ? "null" : JsonOf(Delimited(path));
 }
 
@@ -233,7 +233,7 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
     const std::string known = EveryKnownFolder(false), knownJson = EveryKnownFolder(true);
     const std::string moved = EveryKnownFolder(false, true),
                       movedJson = EveryKnownFolder(true, true);
-    const std::string appdata = Printed(ReportedPath("APPDATA"));
+    const std::string appdata = Printed(ReportedPath("APPDATA")), none;
     // Wine's shell names no per-user default with a token: the rows that
     // show defaults are not asked for the signed-in user (forUser false).
     const struct {
@@ -262,6 +262,12 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
         {{"--known", "appdata"}, appdata},
         {{"/moved"}, moved, false},
         {{"-MOVED", "/JSON"}, movedJson, false},
+        // The caller's profile alone here; never for one signed-in user.
+        {{"/profiles", "appdata"}, Expected(appdata + "\r\n", "")},
+        {{"-PROFILES", "/noverify", "/JSON"}, none},
+        {{"profiles", "/create", "appdata"}, none},
+        {{"/profiles", "nothing", "appdata"}, none},
+        {{"/profiles", "appdata", "/loggedon"}, none},
     };
     for (const auto &c : cases)
         for (Sink sink : {SINK_FILE, SINK_PIPE})

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <set>
 #include "../src/folders/win32.h"
 #include "listing.h"
 #include "oracle.h"
@@ -385,4 +386,180 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
         UserToken = nullptr;
         EXPECT_EQ(std::string(path.bytes, path.length), reported);
     }
+}
+
+static std::set<std::wstring> SubkeysOf(HKEY key) {
+    std::set<std::wstring> names;
+    wchar_t name[256];
+    for (DWORD i = 0, length = 256;
+         RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         i++, length = 256)
+        names.insert(name);
+    return names;
+}
+
+static std::string FileBytes(const std::wstring &path) {
+    std::string bytes;
+    if (FILE *file = _wfopen(path.c_str(), L"rb")) {
+        char buffer[4096];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
+            bytes.append(buffer, got);
+        fclose(file);
+    }
+    return bytes;
+}
+
+// In the same prefix, other users' profiles, made up: ProfileList entries
+// and hive files that the platform writes (RegSaveKeyW of a key filled
+// here). One is offline, with a moved Desktop, a redirected AppData, an
+// unexpandable Documents and its own TMP; one's hive is loaded already;
+// one has no hive and one a file that is no hive (no answers at all); one
+// has no folder and one is no SID (never listed); and the Default profile,
+// its own hive. Each line is the value written here, or its default under
+// the profile or the redirected parent; the caller's is its own lookup's.
+// Nothing is left loaded and no hive file changes.
+TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
+    const std::wstring root = L"C:\\korvane-profiles\\",
+                       list = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    const std::wstring shellFolders =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    HANDLE token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
+    for (const wchar_t *name : {L"SeBackupPrivilege", L"SeRestorePrivilege"}) {
+        TOKEN_PRIVILEGES wanted = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+        LookupPrivilegeValueW(nullptr, name, &wanted.Privileges[0].Luid);
+        AdjustTokenPrivileges(token, FALSE, &wanted, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+    enum Hive { FILE_HIVE, LOADED, NO_HIVE, NOT_A_HIVE, NO_FOLDER };
+    const struct {
+        std::wstring key, folder;
+        Hive hive;
+        std::vector<std::pair<std::wstring, std::wstring>>
+            values; // "Environment\\NAME" or shell folder
+    } profiles[] = {
+        {L"S-1-5-21-7-7-7-1001",
+         L"alice",
+         FILE_HIVE,
+         {{L"Desktop", root + L"alice-moved\\Desktop"},
+          {L"AppData", L"%USERPROFILE%\\Roaming"},
+          {L"Personal", L"%HOMESHARE%\\Documents"},
+          {L"Environment\\TMP", L"%USERPROFILE%\\tmp"}}},
+        {L"S-1-5-21-7-7-7-1002",
+         L"bob",
+         LOADED,
+         {{L"Desktop", L"%USERPROFILE%\\Bureau"},
+          {L"Environment\\TMP", L"%WHERE%\\tmp"},
+          {L"Environment\\WHERE", L"%USERPROFILE%\\b"}}},
+        {L"S-1-5-21-7-7-7-1003", L"carol", NO_HIVE, {}},
+        {L"S-1-12-1-7-7-7-1004", L"erin", NOT_A_HIVE, {}},
+        {L"S-1-5-21-7-7-7-1005", L"gone", NO_FOLDER, {}},
+        {L"S-1-5-21-7-7-7-1001.bak", L"carol", NO_HIVE, {}},
+        {L"", L"Default", FILE_HIVE, {{L"Environment\\TMP", L"%USERPROFILE%\\AppData\\Temp"}}},
+    };
+    CreateDirectoryW(root.c_str(), nullptr);
+    for (const auto &profile : profiles) {
+        std::wstring folder = root + profile.folder, hive = folder + L"\\NTUSER.DAT";
+        RegUnLoadKeyW(HKEY_USERS, profile.key.c_str());
+        DeleteFileW(hive.c_str());
+        if (profile.hive != NO_FOLDER)
+            CreateDirectoryW(folder.c_str(), nullptr);
+        if (profile.hive == NOT_A_HIVE)
+            fclose(_wfopen(hive.c_str(), L"wb"));
+        if (profile.hive == FILE_HIVE || profile.hive == LOADED) {
+            HKEY made;
+            RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-hive");
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"korvane-hive", 0, nullptr, 0,
+                                      KEY_ALL_ACCESS, nullptr, &made, nullptr),
+                      ERROR_SUCCESS);
+            for (const auto &value : profile.values) {
+                bool variable = value.first.find(L'\\') != std::wstring::npos;
+                RegSetKeyValueW(made, variable ? L"Environment" : shellFolders.c_str(),
+                                variable ? value.first.c_str() + 12 : value.first.c_str(),
+                                REG_EXPAND_SZ, value.second.c_str(),
+                                DWORD(2 * (value.second.size() + 1)));
+            }
+            ASSERT_EQ(RegSaveKeyW(made, hive.c_str(), nullptr), ERROR_SUCCESS);
+            RegCloseKey(made);
+            RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-hive");
+        }
+        if (profile.hive == LOADED) {
+            ASSERT_EQ(RegLoadKeyW(HKEY_USERS, profile.key.c_str(), hive.c_str()), ERROR_SUCCESS);
+        }
+        std::wstring entry = list + (profile.key.empty() ? L"" : L"\\" + profile.key),
+                     path = L"%SystemDrive%\\korvane-profiles\\" + profile.folder;
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, entry.c_str(),
+                                  profile.key.empty() ? L"Default" : L"ProfileImagePath",
+                                  REG_EXPAND_SZ, path.c_str(), DWORD(2 * (path.size() + 1))),
+                  ERROR_SUCCESS);
+    }
+    for (const wchar_t *made :
+         {L"alice-moved", L"alice-moved\\Desktop", L"bob\\Bureau", L"Default\\Desktop"})
+        CreateDirectoryW((root + made).c_str(), nullptr);
+    const std::set<std::wstring> loaded = SubkeysOf(HKEY_USERS);
+    const std::string hives = FileBytes(root + L"alice\\NTUSER.DAT") +
+                              FileBytes(root + L"Default\\NTUSER.DAT") +
+                              FileBytes(root + L"erin\\NTUSER.DAT");
+    // alice, bob, then the caller's own lookup, then Default; carol and
+    // erin have none.
+    const std::string programs = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\",
+                      at = "C:\\korvane-profiles\\", windows = Printed(ReportedPath("WINDOWS"));
+    const struct {
+        std::vector<std::string> words;
+        std::string alice, bob, byDefault;
+    } rows[] = {
+        {{"desktop"},
+         at + "alice-moved\\Desktop\\",
+         at + "bob\\Bureau\\",
+         at + "Default\\Desktop\\"},
+        {{"/noverify", "programs"},
+         at + "alice\\Roaming" + programs.substr(16),
+         at + "bob" + programs,
+         at + "Default" + programs},
+        {{"/noverify", "csidl:5"}, "", at + "bob\\Documents\\", at + "Default\\Documents\\"},
+        {{"temp"}, at + "alice\\tmp\\", at + "bob\\b\\tmp\\", at + "Default\\AppData\\Temp\\"},
+        {{"PROFILE"}, at + "alice\\", at + "bob\\", at + "Default\\"},
+        {{"{F38BF404-1D43-42F2-9305-67DE0B28FC23}"}, windows, windows, windows},
+    };
+    for (const auto &row : rows) {
+        Launch launch = {{"/profiles"}};
+        launch.words.insert(launch.words.end(), row.words.begin(), row.words.end());
+        std::string own = RunKorvane({row.words}).out;
+        ASSERT_FALSE(own.empty()) << "the caller should have " << row.words.back();
+        auto line = [](const std::string &path) { return path.empty() ? "" : path + "\r\n"; };
+        EXPECT_EQ(RunKorvane(launch).out,
+                  line(row.alice) + line(row.bob) + line(own) + line(row.byDefault))
+            << row.words.back();
+    }
+    std::string json = RunKorvane({{"/profiles", "/json", "desktop"}}).out;
+    auto object = [](const std::string &sid, const std::string &profile, const std::string &path,
+                     const std::string &byDefault, const std::string &movedTo) {
+        return "  {\"user\": null, \"sid\": " + (sid.empty() ? "null" : "\"" + sid + "\"") +
+               ", \"profile\": " + JsonPath(profile) +
+               ", \"signedIn\": false, \"path\": " + JsonPath(path) +
+               ", \"defaultPath\": " + JsonPath(byDefault) +
+               ", \"moved\": " + (movedTo.empty() ? "false" : "true") +
+               ", \"movedTo\": " + (movedTo.empty() ? "null" : "\"" + movedTo + "\"");
+    };
+    for (const std::string &expected :
+         {"[\r\n" +
+              object("S-1-5-21-7-7-7-1001", at + "alice", at + "alice-moved\\Desktop",
+                     at + "alice\\Desktop", "local") +
+              "},\r\n" +
+              object("S-1-5-21-7-7-7-1002", at + "bob", at + "bob\\Bureau", at + "bob\\Desktop",
+                     "local") +
+              "},\r\n" + object("S-1-5-21-7-7-7-1003", at + "carol", "", "", "") + "},\r\n" +
+              object("S-1-12-1-7-7-7-1004", at + "erin", "", "", "") + "},\r\n",
+          object("", at + "Default", at + "Default\\Desktop", at + "Default\\Desktop", "") +
+              "}\r\n]\r\n"})
+        EXPECT_NE(json.find(expected), std::string::npos) << json;
+    EXPECT_NE(
+        json.find("\"signedIn\": true, \"path\": " + JsonPath(ReportedPath("DESKTOP")) + ", "),
+        std::string::npos)
+        << "the caller's own, signed in: " << json;
+    EXPECT_EQ(SubkeysOf(HKEY_USERS), loaded);
+    EXPECT_EQ(FileBytes(root + L"alice\\NTUSER.DAT") + FileBytes(root + L"Default\\NTUSER.DAT") +
+                  FileBytes(root + L"erin\\NTUSER.DAT"),
+              hives);
+    RegUnLoadKeyW(HKEY_USERS, L"S-1-5-21-7-7-7-1002");
 }

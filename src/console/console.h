@@ -17,6 +17,10 @@ void SetTextAttribute(PlatformHandle handle, TextAttribute attribute);
 // The colours the console had when the program started, put back at its end.
 void KeepTextAttribute(PlatformHandle handle);
 void RestoreTextAttribute();
+// What the program must undo when a console event (Ctrl-C, Ctrl-Break, the
+// window closed) ends it, before the default handling does; asked for
+// whatever the output is.
+void UndoOnInterrupt(void (*undo)());
 void ClearScreen();
 void MoveCursor(int16_t x, int16_t y);
 

@@ -79,19 +79,32 @@ void RestoreTextAttribute() {
 
 // Then the signal ends the program as it would have. Nothing here but
 // write(2) and the signal calls, which a handler may make.
+static void (*volatile Undo)();
+
 static void PutColoursBack(int number) {
+    if (Undo != nullptr)
+        Undo();
     RestoreTextAttribute();
     signal(number, SIG_DFL);
     raise(number);
 }
 
+static void CatchInterrupt() {
+    struct sigaction was;
+    if (sigaction(SIGINT, nullptr, &was) == 0 && was.sa_handler != SIG_IGN)
+        signal(SIGINT, PutColoursBack);
+}
+
 // The terminal keeps its own colours; only Ctrl-C needs catching, and not
 // where whoever started the program has it ignored.
 void KeepTextAttribute(PlatformHandle handle) {
-    struct sigaction was;
-    if (isatty(Descriptor(handle)) && sigaction(SIGINT, nullptr, &was) == 0 &&
-        was.sa_handler != SIG_IGN)
-        signal(SIGINT, PutColoursBack);
+    if (isatty(Descriptor(handle)))
+        CatchInterrupt();
+}
+
+void UndoOnInterrupt(void (*undo)()) {
+    Undo = undo;
+    CatchInterrupt();
 }
 
 void ClearScreen() {

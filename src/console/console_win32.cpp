@@ -78,14 +78,24 @@ void RestoreTextAttribute() {
 }
 
 static volatile long Interrupted;
+static void (*volatile Undo)();
 
-// Ctrl-C, Ctrl-Break, the window closed: the colours go back, and the
-// default handling ends the program as it would have.
+// Ctrl-C, Ctrl-Break, the window closed: what must be undone is, the
+// colours go back, and the default handling ends the program as it would
+// have.
 static BOOL WINAPI PutColoursBack(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
         __sync_lock_test_and_set(&Interrupted, 1);
+    if (Undo != nullptr)
+        Undo();
     RestoreTextAttribute();
     return FALSE;
+}
+
+void UndoOnInterrupt(void (*undo)()) {
+    if (Undo == nullptr && !StartAttributeKept)
+        SetConsoleCtrlHandler(PutColoursBack, TRUE);
+    Undo = undo;
 }
 
 void KeepTextAttribute(PlatformHandle handle) {

@@ -127,7 +127,7 @@ const FolderGuid *KnownFolderGuid(FolderId id) {
 }
 
 // Every keyword names a folder, whether or not the platform knows it.
-void GetFolderPath(FolderId id, PathText *path, FolderOption option) {
+static FolderQuery QueryOfId(FolderId id, FolderOption option) {
     const FolderGuid *known = KnownFolderGuid(id);
     FolderQuery query = {SHELL_FOLDER, id, {}, {}, option};
     if (id == TEMP_FOLDER_ID) {
@@ -136,6 +136,11 @@ void GetFolderPath(FolderId id, PathText *path, FolderOption option) {
         query.kind = KNOWN_FOLDER;
         query.guid = *known;
     }
+    return query;
+}
+
+void GetFolderPath(FolderId id, PathText *path, FolderOption option) {
+    FolderQuery query = QueryOfId(id, option);
     AskPlatformForFolder(&query, path);
 }
 
@@ -208,16 +213,29 @@ bool ParseCsidl(Text word, FolderId *id) {
     return true;
 }
 
-bool GetNamedFolderPath(Text word, PathText *path, FolderOption option) {
-    FolderQuery query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}, option};
-    path->length = 0;
-    if (ParseShellName(word, &query.name))
-        query.kind = FOLDER_BY_NAME;
-    else if (ParseCsidl(word, &query.id))
-        query.kind = SHELL_FOLDER;
-    else if (!ParseFolderGuid(word, &query.guid))
+static bool QueryOfName(Text word, FolderOption option, FolderQuery *query) {
+    *query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}, option};
+    if (ParseShellName(word, &query->name))
+        query->kind = FOLDER_BY_NAME;
+    else if (ParseCsidl(word, &query->id))
+        query->kind = SHELL_FOLDER;
+    else if (!ParseFolderGuid(word, &query->guid))
         return false;
-    return AskPlatformForFolder(&query, path);
+    return true;
+}
+
+bool GetNamedFolderPath(Text word, PathText *path, FolderOption option) {
+    FolderQuery query;
+    path->length = 0;
+    return QueryOfName(word, option, &query) && AskPlatformForFolder(&query, path);
+}
+
+bool QueryOfWord(Text word, FolderOption option, FolderQuery *query) {
+    FolderId id = KeywordToFolderId(word);
+    if (id == NO_FOLDER_ID)
+        return QueryOfName(word, option, query);
+    *query = QueryOfId(id, option);
+    return true;
 }
 
 void FormatFolderGuid(const FolderGuid *guid, char text[GUID_TEXT_LENGTH]) {

@@ -137,6 +137,10 @@ bool ParseCsidl(Text word, FolderId *id);
 // then its path, or the empty text, is in *path.
 bool GetNamedFolderPath(Text word, PathText *path, FolderOption option = OPTION_NONE);
 
+// The question a keyword, or a word of one of those forms, asks; false for
+// any other word.
+bool QueryOfWord(Text word, FolderOption option, FolderQuery *query);
+
 // Each of these leaves a path or the empty text in *path, never an error.
 void GetFolderPath(FolderId id, PathText *path, FolderOption option = OPTION_NONE);
 // Windows: a known folder's path, with the query taken from this library

@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <knownfolders.h>
 #include "places.h"
 #include "win32.h"
 
@@ -42,15 +43,6 @@ static DWORD WideLength(const wchar_t *wide, DWORD limit) {
     while (wide != nullptr && length < limit && wide[length] != 0)
         length++;
     return length;
-}
-
-// Strings and item lists that the shell hands over go back to its allocator.
-static void FreeShellMemory(void *memory) {
-    IMalloc *allocator = nullptr;
-    if (SHGetMalloc(&allocator) != S_OK)
-        return;
-    allocator->Free(memory);
-    allocator->Release();
 }
 
 // The item list tells a known id from an unknown one. Its path would be
@@ -290,17 +282,6 @@ static void FreeDefinition(KNOWNFOLDER_DEFINITION *definition) {
         FreeShellMemory(text);
 }
 
-// The shell's allocator, which the program already gives its strings back
-// to: no other import is needed.
-static void *AllocateShellMemory(size_t size) {
-    IMalloc *allocator = nullptr;
-    if (SHGetMalloc(&allocator) != S_OK)
-        return nullptr;
-    void *memory = allocator->Alloc(size);
-    allocator->Release();
-    return memory;
-}
-
 // A name longer than any path names no folder that a word could reach.
 static bool KeepName(const wchar_t *wide, PathText *name) {
     DWORD length = WideLength(wide, LONGEST_PATH + 1);
@@ -308,6 +289,81 @@ static bool KeepName(const wchar_t *wide, PathText *name) {
         return false;
     ToUtf8(wide, length, name);
     return length == 0 || name->length > 0;
+}
+
+// The known folder that the query names: a shell id through the manager's
+// own map.
+static bool KnownFolderOf(IKnownFolderManager *manager, const FolderQuery *query, GUID *id) {
+    IKnownFolder *folder = nullptr;
+    bool found = false;
+    switch (query->kind) {
+    case SHELL_FOLDER:
+        return manager->FolderIdFromCsidl(query->id, id) == S_OK;
+    case KNOWN_FOLDER:
+    case FOLDER_BY_GUID:
+        memcpy(id, &query->guid, sizeof *id);
+        return true;
+    case FOLDER_BY_NAME:
+        if (query->name.length <= LONGEST_PATH) {
+            int units = MultiByteToWideChar(CP_ACP, 0, query->name.bytes, int(query->name.length),
+                                            WidePath, LONGEST_PATH);
+            WidePath[units > 0 ? units : 0] = 0;
+            found = units > 0 && manager->GetFolderByName(WidePath, &folder) == S_OK &&
+                    folder->GetId(id) == S_OK;
+        }
+        if (folder != nullptr)
+            folder->Release();
+        return found;
+    default:
+        return false;
+    }
+}
+
+// A folder at the top of its chain may have no relative path.
+static bool KeepInChain(FolderChain *chain, size_t *used, const wchar_t *wide, Text *kept) {
+    static PathText text;
+    text.length = 0;
+    if ((wide != nullptr && !KeepName(wide, &text)) || text.length > sizeof chain->bytes - *used)
+        return false;
+    memcpy(chain->bytes + *used, text.bytes, text.length);
+    *kept = Text{chain->bytes + *used, text.length};
+    *used += text.length;
+    return true;
+}
+
+bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
+    ManagerSession session;
+    GUID id;
+    size_t used = 0;
+    chain->count = 0;
+    chain->isProfile = chain->endsAtProfile = false;
+    chain->category = FOLDER_PER_USER;
+    bool found = StartManager(&session) && KnownFolderOf(session.manager, query, &id);
+    while (found && !(chain->endsAtProfile = IsEqualGUID(id, FOLDERID_Profile))) {
+        IKnownFolder *folder = nullptr;
+        KNOWNFOLDER_DEFINITION definition = {};
+        int csidl;
+        DefinedFolder *link = &chain->links[chain->count];
+        found = chain->count < DEEPEST_CHAIN && session.manager->GetFolder(id, &folder) == S_OK &&
+                folder->GetFolderDefinition(&definition) == S_OK &&
+                KeepInChain(chain, &used, definition.pszName, &link->name) &&
+                KeepInChain(chain, &used, definition.pszRelativePath, &link->relativePath);
+        if (found) {
+            if (chain->count++ == 0)
+                chain->category = FolderCategory(definition.category);
+            memcpy(&link->id, &id, sizeof link->id);
+            link->hasShellId = session.manager->FolderIdToCsidl(id, &csidl) == S_OK;
+            id = definition.fidParent;
+        }
+        FreeDefinition(&definition);
+        if (folder != nullptr)
+            folder->Release();
+        if (found && IsEqualGUID(id, GUID_NULL))
+            break;
+    }
+    chain->isProfile = found && chain->endsAtProfile && chain->count == 0;
+    EndManager(&session);
+    return found;
 }
 
 // Where a folder is found, is now and is by default share one block with its

@@ -78,9 +78,9 @@ typedef LONG(WINAPI *ValueQuery)(HKEY, const wchar_t *, const wchar_t *, DWORD, 
 typedef LONG(WINAPI *KeyClosing)(HKEY);
 
 // Each signed-in account (Business1, Business2, Personal, ...) keeps its
-// root as UserFolder, in the hive of the user the thread is. RegGetValueW expands a REG_EXPAND_SZ
-// one and then counts it as REG_SZ; asked for REG_EXPAND_SZ it would refuse.
-static void KeepAccountRoots() {
+// root as UserFolder, in the given hive, or that of the user the thread is. RegGetValueW expands a
+// REG_EXPAND_SZ one and then counts it as REG_SZ; asked for REG_EXPAND_SZ it would refuse.
+static void KeepAccountRoots(HKEY given) {
     HMODULE advapi = LoadSystemLibrary(L"advapi32.dll");
     if (advapi == nullptr)
         return;
@@ -89,9 +89,10 @@ static void KeepAccountRoots() {
     KeyEnumeration enumerate = KeyEnumeration((void *)GetProcAddress(advapi, "RegEnumKeyExW"));
     ValueQuery query = ValueQuery((void *)GetProcAddress(advapi, "RegGetValueW"));
     KeyClosing close = KeyClosing((void *)GetProcAddress(advapi, "RegCloseKey"));
-    HKEY user = nullptr, accounts;
+    HKEY user = given, accounts;
     if (openUser && open && enumerate && query && close &&
-        openUser(KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &user) == ERROR_SUCCESS &&
+        (user != nullptr ||
+         openUser(KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &user) == ERROR_SUCCESS) &&
         open(user, L"Software\\Microsoft\\OneDrive\\Accounts", 0,
              KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &accounts) == ERROR_SUCCESS) {
         wchar_t account[256];
@@ -109,7 +110,7 @@ static void KeepAccountRoots() {
                 KeepRoot(Wide, size / sizeof(wchar_t) - 1);
         close(accounts);
     }
-    if (user != nullptr)
+    if (user != nullptr && user != given)
         close(user);
     FreeLibrary(advapi);
 }
@@ -122,7 +123,17 @@ void FindOneDriveRoots() {
         if (length > 0)
             KeepRoot(Wide, length);
     }
-    KeepAccountRoots();
+    KeepAccountRoots(nullptr);
+}
+
+void FindOneDriveRootsOf(HKEY user, const Text *variables, size_t count) {
+    RootCount = RootBytesUsed = 0;
+    for (size_t i = 0; i < count; i++) {
+        int units = ToWide(variables[i], Wide);
+        if (units > 0)
+            KeepRoot(Wide, DWORD(units));
+    }
+    KeepAccountRoots(user);
 }
 
 FolderMove WhereMoved(Text now) {

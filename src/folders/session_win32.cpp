@@ -38,41 +38,6 @@ static void *Find(HMODULE library, const char *name) {
     return library != nullptr ? (void *)GetProcAddress(library, name) : nullptr;
 }
 
-static UserSession Sessions[1024];
-
-static bool HasUser(DWORD id) {
-    wchar_t *name = nullptr;
-    DWORD bytes = 0;
-    bool named = QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSUserName, &name, &bytes) &&
-                 name != nullptr && name[0] != 0;
-    if (name != nullptr)
-        FreeWts(name);
-    return named;
-}
-
-// Only an active session's user is asked for: no other can be chosen.
-static uint32_t FindSignedInSession() {
-    ConsoleSessionQuery console =
-        ConsoleSessionQuery(Find(GetModuleHandleA("kernel32.dll"), "WTSGetActiveConsoleSessionId"));
-    SessionEnumeration enumerate = SessionEnumeration(Find(Wtsapi, "WTSEnumerateSessionsW"));
-    if (console == nullptr || enumerate == nullptr || QuerySession == nullptr || FreeWts == nullptr)
-        return NO_SESSION;
-    uint32_t consoleId = console();
-    bool consoleHasUser = consoleId != NO_SESSION && HasUser(consoleId);
-    WTS_SESSION_INFOW *listed = nullptr;
-    DWORD count = 0;
-    size_t kept = 0;
-    if (enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &listed, &count) && listed != nullptr)
-        for (DWORD i = 0; i < count && kept < sizeof Sessions / sizeof Sessions[0]; i++) {
-            bool active = listed[i].State == WTSActive;
-            Sessions[kept++] = {listed[i].SessionId, active,
-                                active && HasUser(listed[i].SessionId)};
-        }
-    if (listed != nullptr)
-        FreeWts(listed);
-    return ChooseUserSession(consoleId, consoleHasUser, Sessions, kept);
-}
-
 // A name as the session or the account gives it, in UTF-8; a name too long
 // for any account is none.
 static Text NameOf(const wchar_t *wide, char (&bytes)[1024]) {
@@ -82,38 +47,47 @@ static Text NameOf(const wchar_t *wide, char (&bytes)[1024]) {
     return Text{bytes, length > 1 ? size_t(length - 1) : 0};
 }
 
+static SessionUser Sessions[1024];
+static UserSession Choices[1024];
+static void LoadSessionLibraries();
+
+// The console's session comes first in the list, where there is one.
+static const SessionUser *FindSignedInSession() {
+    size_t count = ListSessionUsers(Sessions, sizeof Sessions / sizeof Sessions[0]);
+    ConsoleSessionQuery console =
+        ConsoleSessionQuery(Find(GetModuleHandleA("kernel32.dll"), "WTSGetActiveConsoleSessionId"));
+    uint32_t consoleId = console != nullptr ? console() : NO_SESSION;
+    for (size_t i = 0; i < count; i++)
+        Choices[i] = {Sessions[i].id, Sessions[i].active, Sessions[i].name.length > 0};
+    uint32_t chosen = ChooseUserSession(
+        consoleId, count > 0 && Sessions[0].id == consoleId && Choices[0].hasUser, Choices, count);
+    for (size_t i = 0; i < count; i++)
+        if (Sessions[i].id == chosen)
+            return &Sessions[i];
+    return nullptr;
+}
+
 // The session's user is this process's own: the account of its token's
 // SID, named by the local security authority, is the session's user and
 // domain.
-static bool RunsAsSessionUser(DWORD id) {
+static bool RunsAsSessionUser(const SessionUser *session) {
     ProcessTokenOpening open = ProcessTokenOpening(Find(Advapi, "OpenProcessToken"));
     TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
     SidNaming name = SidNaming(Find(Advapi, "LookupAccountSidW"));
-    wchar_t *user = nullptr, *domain = nullptr;
-    DWORD bytes;
     static wchar_t ownName[256 + 1], ownDomain[256 + 1];
-    static char texts[4][1024];
+    static char texts[2][1024];
     static BYTE own[1024];
     HANDLE token = nullptr;
-    bool sameUser = false;
-    if (open && query && name &&
-        QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSUserName, &user, &bytes) &&
-        QuerySession(WTS_CURRENT_SERVER_HANDLE, id, WTSDomainName, &domain, &bytes) &&
-        open(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        DWORD nameSize = 256 + 1, domainSize = 256 + 1;
-        SID_NAME_USE use;
-        sameUser = query(token, TokenUser, own, sizeof own, &bytes) &&
-                   name(nullptr, ((TOKEN_USER *)own)->User.Sid, ownName, &nameSize, ownDomain,
-                        &domainSize, &use) &&
-                   IsSessionAccount(NameOf(ownName, texts[0]), NameOf(ownDomain, texts[1]),
-                                    NameOf(user, texts[2]), NameOf(domain, texts[3]),
-                                    SameTextIgnoringCase);
+    DWORD bytes, nameSize = 256 + 1, domainSize = 256 + 1;
+    SID_NAME_USE use;
+    bool sameUser = open && query && name && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                    query(token, TokenUser, own, sizeof own, &bytes) &&
+                    name(nullptr, ((TOKEN_USER *)own)->User.Sid, ownName, &nameSize, ownDomain,
+                         &domainSize, &use) &&
+                    IsSessionAccount(NameOf(ownName, texts[0]), NameOf(ownDomain, texts[1]),
+                                     session->name, session->domain, SameTextIgnoringCase);
+    if (token != nullptr)
         CloseHandle(token);
-    }
-    if (user != nullptr)
-        FreeWts(user);
-    if (domain != nullptr)
-        FreeWts(domain);
     return sameUser;
 }
 
@@ -126,11 +100,10 @@ static void FreeLibraries() {
         }
 }
 
-// WTSQueryUserToken is tried first: SYSTEM gets the token, and so does
-// every caller under Wine. From then on the thread is that user, so that a
-// redirected folder is checked, and a folder made, with the user's rights,
-// and mapped drives are the user's.
-bool AnswerForSignedInUser() {
+// Loaded once, for /loggedon or /profiles, and only then.
+static void LoadSessionLibraries() {
+    if (Wtsapi != nullptr || Userenv != nullptr || Advapi != nullptr)
+        return;
     Wtsapi = LoadSystemLibrary(L"wtsapi32.dll");
     Userenv = LoadSystemLibrary(L"userenv.dll");
     Advapi = LoadSystemLibrary(L"advapi32.dll");
@@ -138,33 +111,93 @@ bool AnswerForSignedInUser() {
     FreeWts = WtsFree(Find(Wtsapi, "WTSFreeMemory"));
     ExpandForUser = UserExpansion(Find(Userenv, "ExpandEnvironmentStringsForUserW"));
     RevertToOwnUser = Reversion(Find(Advapi, "RevertToSelf"));
+}
+
+// Only SYSTEM may take another session's token, and every caller under
+// Wine. From then on the thread is that user, so that a redirected folder
+// is checked, and a folder made, with the user's rights, and mapped drives
+// are the user's.
+bool AnswerForUserOfSession(DWORD session) {
+    LoadSessionLibraries();
     UserTokenQuery takeToken = UserTokenQuery(Find(Wtsapi, "WTSQueryUserToken"));
     Impersonation impersonate = Impersonation(Find(Advapi, "ImpersonateLoggedOnUser"));
-    uint32_t session = FindSignedInSession();
     HANDLE token = nullptr;
-    bool found = session != NO_SESSION && takeToken != nullptr && takeToken(session, &token);
-    if (found) {
-        found = ExpandForUser != nullptr && RevertToOwnUser != nullptr && impersonate != nullptr &&
-                impersonate(token);
-        if (found)
-            UserToken = token;
-        else
-            CloseHandle(token);
-    } else if (session != NO_SESSION) {
-        found = RunsAsSessionUser(session);
+    if (session == NO_SESSION || takeToken == nullptr || !takeToken(session, &token))
+        return false;
+    if (ExpandForUser != nullptr && RevertToOwnUser != nullptr && impersonate != nullptr &&
+        impersonate(token)) {
+        UserToken = token;
+        return true;
     }
+    CloseHandle(token);
+    return false;
+}
+
+void StopAnsweringForSessionUser() {
+    if (UserToken != nullptr) {
+        RevertToOwnUser();
+        CloseHandle(UserToken);
+        UserToken = nullptr;
+    }
+}
+
+bool AnswerForSignedInUser() {
+    const SessionUser *session = FindSignedInSession();
+    bool found =
+        session != nullptr && (AnswerForUserOfSession(session->id) || RunsAsSessionUser(session));
     if (!found)
         FreeLibraries();
     return found;
 }
 
 void StopAnsweringForSignedInUser() {
-    if (UserToken != nullptr) {
-        RevertToOwnUser();
-        CloseHandle(UserToken);
-        UserToken = nullptr;
-    }
+    StopAnsweringForSessionUser();
     FreeLibraries();
+}
+
+static char Names[64 * 1024];
+static size_t NamesUsed;
+
+// A session's account name, kept in UTF-8 while the list is; empty for none.
+static Text SessionName(DWORD id, WTS_INFO_CLASS which) {
+    wchar_t *wide = nullptr;
+    DWORD bytes;
+    int length = 0;
+    if (QuerySession(WTS_CURRENT_SERVER_HANDLE, id, which, &wide, &bytes) && wide != nullptr)
+        length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, Names + NamesUsed,
+                                     int(sizeof Names - NamesUsed), nullptr, nullptr);
+    if (wide != nullptr)
+        FreeWts(wide);
+    Text name = {Names + NamesUsed, length > 1 ? size_t(length - 1) : 0};
+    NamesUsed += name.length;
+    return name;
+}
+
+size_t ListSessionUsers(SessionUser *sessions, size_t capacity) {
+    LoadSessionLibraries();
+    ConsoleSessionQuery console =
+        ConsoleSessionQuery(Find(GetModuleHandleA("kernel32.dll"), "WTSGetActiveConsoleSessionId"));
+    SessionEnumeration enumerate = SessionEnumeration(Find(Wtsapi, "WTSEnumerateSessionsW"));
+    if (console == nullptr || enumerate == nullptr || QuerySession == nullptr || FreeWts == nullptr)
+        return 0;
+    WTS_SESSION_INFOW *listed = nullptr;
+    DWORD listedCount = 0;
+    if (!enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &listed, &listedCount) || listed == nullptr)
+        listedCount = 0;
+    size_t count = 0;
+    NamesUsed = 0;
+    DWORD consoleId = console();
+    for (DWORD i = 0; i <= listedCount && count < capacity; i++) {
+        DWORD id = i == 0 ? consoleId : listed[i - 1].SessionId;
+        if (id == NO_SESSION || (i > 0 && id == consoleId))
+            continue;
+        Text name = SessionName(id, WTSUserName);
+        sessions[count++] = {id, i == 0 || listed[i - 1].State == WTSActive, name,
+                             name.length > 0 ? SessionName(id, WTSDomainName) : Text{"", 0}};
+    }
+    if (listed != nullptr)
+        FreeWts(listed);
+    return count;
 }
 
 DWORD UserVariable(const wchar_t *name, wchar_t *value, DWORD size) {

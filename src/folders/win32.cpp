@@ -1,7 +1,9 @@
 // The helpers the Windows files of the folders share (win32.h). Uses:
 // WideCharToMultiByte, MultiByteToWideChar, GetSystemDirectoryW,
-// LoadLibraryW, GetModuleHandleA, GetProcAddress, and where it exists
+// LoadLibraryW, GetModuleHandleA, GetProcAddress, SHGetMalloc and
+// IMalloc's Alloc, Free and Release, and where it exists
 // CompareStringOrdinal.
+#include <shlobj.h>
 #include "win32.h"
 
 // Three bytes at most for each unit.
@@ -36,11 +38,33 @@ HMODULE LoadSystemLibrary(const wchar_t *name) {
 typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
 
 // CompareStringOrdinal came with Vista, as the known-folder manager: where
-// it is missing no folder is listed to compare.
-bool SameTextIgnoringCase(Text a, Text b) {
+// it is missing no folder is listed to compare, and no two texts are alike.
+int CompareTextIgnoringCase(Text a, Text b) {
     static wchar_t one[LONGEST_PATH + 1], other[LONGEST_PATH + 1];
     OrdinalComparison compare = OrdinalComparison(
         (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal"));
     int aUnits = ToWide(a, one), bUnits = ToWide(b, other);
-    return compare != nullptr && compare(one, aUnits, other, bUnits, TRUE) == CSTR_EQUAL;
+    return compare != nullptr ? compare(one, aUnits, other, bUnits, TRUE) - CSTR_EQUAL : 1;
+}
+
+bool SameTextIgnoringCase(Text a, Text b) {
+    return CompareTextIgnoringCase(a, b) == 0;
+}
+
+// Strings and item lists that the shell hands over go back to its allocator.
+void FreeShellMemory(void *memory) {
+    IMalloc *allocator = nullptr;
+    if (SHGetMalloc(&allocator) != S_OK)
+        return;
+    allocator->Free(memory);
+    allocator->Release();
+}
+
+void *AllocateShellMemory(size_t size) {
+    IMalloc *allocator = nullptr;
+    if (SHGetMalloc(&allocator) != S_OK)
+        return nullptr;
+    void *memory = allocator->Alloc(size);
+    allocator->Release();
+    return memory;
 }

@@ -16,6 +16,11 @@ void ToUtf8(const wchar_t *wide, DWORD length, PathText *text);
 // Alike but for letter case, by the platform's own table, as it compares
 // paths and account names.
 bool SameTextIgnoringCase(Text a, Text b);
+// The shell's allocator: what the shell hands over goes back to it, and the
+// program takes its own blocks from it too, so that no other import is
+// needed. Null where it has no memory.
+void *AllocateShellMemory(size_t size);
+void FreeShellMemory(void *memory);
 // From the system folder alone, never the program's or the current one.
 HMODULE LoadSystemLibrary(const wchar_t *name);
 
@@ -27,5 +32,51 @@ extern HANDLE UserToken;
 // user's comes from that user's own environment, where one that comes back
 // as the unexpanded %NAME% is unset.
 DWORD UserVariable(const wchar_t *name, wchar_t *value, DWORD size);
+
+// A known folder and those above it, as the manager defines them, the
+// folder first: each one's canonical name, id, whether it has a shell id,
+// and its path below the one above. The chain ends at the profile folder,
+// or at a folder with no parent.
+const size_t DEEPEST_CHAIN = 8;
+struct DefinedFolder {
+    Text name;
+    FolderGuid id;
+    bool hasShellId;
+    Text relativePath;
+};
+struct FolderChain {
+    FolderCategory category; // the folder's own
+    bool isProfile, endsAtProfile;
+    size_t count;
+    DefinedFolder links[DEEPEST_CHAIN];
+    char bytes[16 * 1024];
+};
+// False where the query names no known folder, or its chain is longer.
+bool ChainOfFolder(const FolderQuery *query, FolderChain *chain);
+
+// The OneDrive roots of a user whose registry is read, not signed in:
+// their variables' values, as their logon would set them, and the accounts
+// in their hive; for WhereMoved.
+void FindOneDriveRootsOf(HKEY user, const Text *roots, size_t count);
+
+// Ordinal, ignoring letter case by the platform's table: below 0, 0 or
+// above 0.
+int CompareTextIgnoringCase(Text a, Text b);
+
+// A session, whether someone works in it now, and its user's account name
+// and domain in UTF-8, empty where nobody is signed in.
+struct SessionUser {
+    DWORD id;
+    bool active;
+    Text name, domain;
+};
+// Every session, the console's first, asked for directly since Wine lists
+// none; the texts stay until the next call.
+size_t ListSessionUsers(SessionUser *sessions, size_t capacity);
+// The session's user's token, where the caller may take it (SYSTEM): the
+// thread is then that user, and every question carries the token, until
+// StopAnsweringForSessionUser. False, and nothing changes, where not.
+bool AnswerForUserOfSession(DWORD session);
+void StopAnsweringForSessionUser();
 
 #endif

@@ -13,8 +13,11 @@
 //   korvane /moved       the same, for the folders moved from their default
 //   korvane /loggedon ...  any of these but help and version, for the user
 //                        signed in at this machine rather than the caller
+//   korvane /profiles WORD  the folder of every profile on this machine, a
+//                        line each; /noverify and /json may come before WORD
 #include "../console/console.h"
 #include "../folders/folders.h"
+#include "../folders/profiles.h"
 #include "../folders/session.h"
 #include "arguments.h"
 #include "json.h"
@@ -145,9 +148,28 @@ static Text DelimitedCopy(Text path) {
 }
 
 // In FolderMove's order; a folder that has not moved went nowhere.
-static Text WhereMovedName(const KnownFolder *folder) {
+static Text WhereMovedName(bool moved, FolderMove movedTo) {
     static const char *const names[] = {"null", "\"local\"", "\"network\"", "\"onedrive\""};
-    return TextOf(folder->moved ? names[folder->movedTo] : "null");
+    return TextOf(moved ? names[movedTo] : "null");
+}
+
+// The end of a known folder's object and of a profile's, after the
+// `length` bytes of the line that the object has so far: "path",
+// "defaultPath", "moved" and "movedTo", in pieces so that each long path
+// fits the line's buffer.
+static void WritePathsInJson(size_t length, Text path, Text defaultPath, bool moved,
+                             FolderMove movedTo, bool last) {
+    length = AppendText(length, TextOf("\"path\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendJsonPath(0, DelimitedCopy(path));
+    length = AppendText(length, TextOf(", \"defaultPath\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendJsonPath(0, DelimitedCopy(defaultPath));
+    length = AppendText(length, TextOf(moved ? ", \"moved\": true" : ", \"moved\": false"));
+    length = AppendText(length, TextOf(", \"movedTo\": "));
+    length = AppendText(length, WhereMovedName(moved, movedTo));
+    length = AppendText(length, TextOf(last ? "}" : "},"));
+    WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
 }
 
 // An object a line, in three pieces, so that a long name and each long path
@@ -161,17 +183,9 @@ static void WriteKnownFolderInJson(const KnownFolder *folder, bool last) {
     length = AppendText(length, Text{id, GUID_TEXT_LENGTH});
     length = AppendText(length, TextOf("\", \"category\": \""));
     length = AppendText(length, CategoryName(folder->category));
-    length = AppendText(length, TextOf("\", \"path\": "));
-    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
-    length = AppendJsonPath(0, DelimitedCopy(folder->path));
-    length = AppendText(length, TextOf(", \"defaultPath\": "));
-    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
-    length = AppendJsonPath(0, DelimitedCopy(folder->defaultPath));
-    length = AppendText(length, TextOf(folder->moved ? ", \"moved\": true" : ", \"moved\": false"));
-    length = AppendText(length, TextOf(", \"movedTo\": "));
-    length = AppendText(length, WhereMovedName(folder));
-    length = AppendText(length, TextOf(last ? "}" : "},"));
-    WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendText(length, TextOf("\", "));
+    WritePathsInJson(length, folder->path, folder->defaultPath, folder->moved, folder->movedTo,
+                     last);
 }
 
 // Every known folder, or only those moved from their default, NAME=PATH a
@@ -203,6 +217,63 @@ static void RunKnownMode(bool json, bool movedOnly) {
     if (json)
         WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
     ForgetKnownFolders(&list);
+}
+
+// A profile's object, on one line in pieces as a known folder's is: the
+// Default profile has no user and no SID, and a profile whose registry
+// could not be read no paths.
+static void WriteProfileInJson(const ProfileAnswer *answer, bool last) {
+    size_t length = AppendText(0, TextOf("  {\"user\": "));
+    length = AppendJsonPath(length, answer->user);
+    length = AppendText(length, TextOf(", \"sid\": "));
+    length = AppendJsonPath(length, answer->sid);
+    length = AppendText(length, TextOf(", \"profile\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendJsonPath(0, DelimitedCopy(answer->profile));
+    length = AppendText(length, TextOf(answer->signedIn ? ", \"signedIn\": true, "
+                                                        : ", \"signedIn\": false, "));
+    WritePathsInJson(length, answer->path, answer->defaultPath, answer->moved, answer->movedTo,
+                     last);
+}
+
+// Every profile's folder: a line for each that has a path, as a lookup
+// prints it, or an object a line for every profile. Between the mode and
+// the word that names the folder only /noverify and /json may stand, in
+// either order; any other option, or a first other word that names no
+// folder, and nothing at all is printed. The answers are all gathered, and
+// every hive loaded for them unloaded, before the first byte goes out.
+static void RunProfilesMode(ArgumentWalk arguments) {
+    Text word;
+    bool json = false, named = false;
+    FolderOption option = OPTION_NONE;
+    FolderQuery query;
+    NextArgument(&arguments, &word);
+    while (!named && NextArgument(&arguments, &word)) {
+        Text normal = NormalizeArgument(word);
+        if (SpellsInAnyCase(normal, "JSON"))
+            json = true;
+        else if (ReadOptionWord(normal, &option) ? option != OPTION_NOVERIFY
+                                                 : !(named = QueryOfWord(normal, option, &query)))
+            return;
+    }
+    ProfileAnswers answers;
+    UndoOnInterrupt(UnloadProfileHives);
+    if (!named ||
+        !AskEveryProfile(&query,
+                         json ? PATH_FOUND | PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED : PATH_FOUND,
+                         &answers))
+        return;
+    if (json)
+        WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
+    for (size_t i = 0; i < answers.count; i++)
+        if (json)
+            WriteProfileInJson(&answers.answers[i], i + 1 == answers.count);
+        else if (answers.answers[i].path.length > 0)
+            WriteLineColored(DelimitedCopy(answers.answers[i].path), LIGHT_GREY, BLACK,
+                             ConsoleHandle);
+    if (json)
+        WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
+    ForgetProfiles(&answers);
 }
 
 // Each folder is looked up only when its row is due, so that a console shows
@@ -275,7 +346,7 @@ static bool AnyWordIsLoggedOn(ArgumentWalk arguments) {
 // Where nobody is signed in for /loggedon, nothing at all is written, not
 // even JSON's brackets, and there is no wait.
 static bool RunListMode(Text first, Text mode, ArgumentWalk arguments, bool forUser) {
-    enum { LISTING, ALL, JSON, KNOWN, MOVED } chosen;
+    enum { LISTING, ALL, JSON, KNOWN, MOVED, PROFILES } chosen;
     if (first.length == 0)
         chosen = LISTING;
     else if (SpellsInAnyCase(mode, "ALL"))
@@ -286,9 +357,15 @@ static bool RunListMode(Text first, Text mode, ArgumentWalk arguments, bool forU
         chosen = KNOWN;
     else if (SpellsInAnyCase(mode, "MOVED"))
         chosen = MOVED;
+    else if (SpellsInAnyCase(mode, "PROFILES"))
+        chosen = PROFILES;
     else
         return false;
-    if ((forUser || AnyWordIsLoggedOn(arguments)) && !AnswerForSignedInUser())
+    bool loggedOn = forUser || AnyWordIsLoggedOn(arguments);
+    // One signed-in user and every user make no sense together.
+    if (chosen == PROFILES && !loggedOn)
+        RunProfilesMode(arguments);
+    if (chosen == PROFILES || (loggedOn && !AnswerForSignedInUser()))
         return true;
     switch (chosen) {
     case LISTING:

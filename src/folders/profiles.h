@@ -1,0 +1,89 @@
+// Every profile on this machine: which profiles are users', their order,
+// and a folder's path read from a user's own registry as the shell reads
+// it. The rules here need no platform; profiles_win32.cpp reads the
+// profile list and the hives, profiles_posix.cpp answers for the one user.
+#ifndef KORVANE_PROFILES_H
+#define KORVANE_PROFILES_H
+
+#include "folders.h"
+
+// A user's SID, in decimal parts: "S-1-5-21-..." (local and domain
+// accounts) or "S-1-12-1-..." (Entra ID accounts). Never a system or
+// service account's, nor a name that is no SID (a ".bak" copy).
+bool IsUserSid(Text name);
+
+// By profile folder, as `order` compares two texts (below 0, 0, above 0:
+// the platform's ordinal comparison ignoring case); the Default profile
+// last.
+bool ProfileComesBefore(Text folder, bool isDefault, Text otherFolder, bool otherIsDefault,
+                        int (*order)(Text, Text));
+
+// Variables as a logon sets them, in layers, the first that has a name
+// winning: "NAME=value" entries, whose values may name others.
+struct VariableLayer {
+    const Text *entries;
+    size_t count;
+};
+
+// Each %NAME% replaced, the name in any letter case, and the value's own
+// %NAME% too (a few levels deep). False, and no path, where a name is in
+// no layer or the text does not fit: nothing is guessed.
+bool ExpandVariables(Text value, const VariableLayer *layers, size_t layerCount, PathText *out);
+
+// A known folder and those above it, the folder first: each with its
+// value in the user's shell folders, where it has one, and its path below
+// the folder above it.
+struct FolderLink {
+    bool hasValue;
+    Text value;
+    Text relativePath;
+};
+
+// The folder's path for the user: the first value met up the chain,
+// expanded, with the relative paths of the links below it; where no link
+// has a value and the chain ends at the profile folder, under that. The
+// default (`ownValueIgnored`) lies under the parent's current place.
+bool PathFromChain(const FolderLink *links, size_t count, bool endsAtProfile, Text profile,
+                   const VariableLayer *layers, size_t layerCount, bool ownValueIgnored,
+                   PathText *out);
+
+// The name under which the shell keeps a folder's place: its canonical
+// name where it has a shell id (Desktop, Personal, My Pictures, ...), else
+// its id in braces.
+void ShellFolderValueName(Text canonicalName, bool hasShellId, const FolderGuid *id, PathText *out);
+
+// The temporary directory in the temporary-path query's order over these
+// variables: TMP, TEMP, USERPROFILE, then `windows`.
+bool TempPathFrom(const VariableLayer *layers, size_t layerCount, Text windows, PathText *out);
+
+// A profile's answers for one folder. A profile whose registry cannot be
+// read has none: not `answered`, and no paths.
+struct ProfileAnswer {
+    Text user; // DOMAIN\name; empty where the account has no name
+    Text sid;  // empty for the Default profile
+    Text profile;
+    bool signedIn, answered;
+    Text path, defaultPath;
+    bool moved;
+    FolderMove movedTo;
+};
+
+struct ProfileAnswers {
+    ProfileAnswer *answers;
+    size_t count;
+};
+
+// The platform's (profiles_win32.cpp, profiles_posix.cpp): every profile
+// whose folder exists, in their order, each answered for its own user:
+// the caller's own as a lookup, a signed-in user's with their token where
+// the caller may take it, any other from their registry. `paths` as
+// ListKnownFolders takes it. Every hive it loads is unloaded again before
+// it returns. False where the query names no folder. The answers hold
+// their texts until ForgetProfiles.
+bool AskEveryProfile(const FolderQuery *query, int paths, ProfileAnswers *answers);
+void ForgetProfiles(ProfileAnswers *answers);
+// Unloads whatever hive is loaded now; for a console event that ends the
+// program while one is.
+void UnloadProfileHives();
+
+#endif
