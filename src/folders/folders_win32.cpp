@@ -239,7 +239,7 @@ struct ManagerSession {
     IKnownFolderManager *manager;
 };
 
-static bool StartManager(ManagerSession *session) {
+static bool StartManager(ManagerSession *session, DWORD apartment = COINIT_APARTMENTTHREADED) {
     session->manager = nullptr;
     session->end = nullptr;
     session->ole = LoadSystemLibrary(L"ole32.dll");
@@ -248,7 +248,7 @@ static bool StartManager(ManagerSession *session) {
     ComStart start = ComStart((void *)GetProcAddress(session->ole, "CoInitializeEx"));
     ComCreate create = ComCreate((void *)GetProcAddress(session->ole, "CoCreateInstance"));
     ComEnd end = ComEnd((void *)GetProcAddress(session->ole, "CoUninitialize"));
-    if (start && create && end && SUCCEEDED(start(nullptr, COINIT_APARTMENTTHREADED))) {
+    if (start && create && end && SUCCEEDED(start(nullptr, apartment))) {
         session->end = end;
         if (create(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
                    (void **)&session->manager) != S_OK)
@@ -338,7 +338,11 @@ bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
     chain->count = 0;
     chain->isProfile = chain->endsAtProfile = false;
     chain->category = FOLDER_PER_USER;
-    bool found = StartManager(&session) && KnownFolderOf(session.manager, query, &id);
+    // The definitions need no shell namespace: a multithreaded apartment
+    // spares the hidden window of a single-threaded one, which costs more
+    // than reading every profile (the manager lives in both).
+    bool found =
+        StartManager(&session, COINIT_MULTITHREADED) && KnownFolderOf(session.manager, query, &id);
     while (found && !(chain->endsAtProfile = IsEqualGUID(id, FOLDERID_Profile))) {
         IKnownFolder *folder = nullptr;
         KNOWNFOLDER_DEFINITION definition = {};

@@ -102,14 +102,12 @@ static void FreeLibraries() {
 
 // Loaded once, for /loggedon or /profiles, and only then.
 static void LoadSessionLibraries() {
-    if (Wtsapi != nullptr || Userenv != nullptr || Advapi != nullptr)
+    if (Wtsapi != nullptr || Advapi != nullptr)
         return;
     Wtsapi = LoadSystemLibrary(L"wtsapi32.dll");
-    Userenv = LoadSystemLibrary(L"userenv.dll");
     Advapi = LoadSystemLibrary(L"advapi32.dll");
     QuerySession = SessionQuery(Find(Wtsapi, "WTSQuerySessionInformationW"));
     FreeWts = WtsFree(Find(Wtsapi, "WTSFreeMemory"));
-    ExpandForUser = UserExpansion(Find(Userenv, "ExpandEnvironmentStringsForUserW"));
     RevertToOwnUser = Reversion(Find(Advapi, "RevertToSelf"));
 }
 
@@ -124,6 +122,12 @@ bool AnswerForUserOfSession(DWORD session) {
     HANDLE token = nullptr;
     if (session == NO_SESSION || takeToken == nullptr || !takeToken(session, &token))
         return false;
+    // Only a user's token needs their environment; /profiles mostly asks
+    // none.
+    if (Userenv == nullptr) {
+        Userenv = LoadSystemLibrary(L"userenv.dll");
+        ExpandForUser = UserExpansion(Find(Userenv, "ExpandEnvironmentStringsForUserW"));
+    }
     if (ExpandForUser != nullptr && RevertToOwnUser != nullptr && impersonate != nullptr &&
         impersonate(token)) {
         UserToken = token;
