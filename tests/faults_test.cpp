@@ -1,10 +1,12 @@
 // Failing streams and odd folders: each test here backs rows of the fault
 // matrix in docs/developing.md.
 #include <gtest/gtest.h>
+#include <vector>
 #include "../src/console/console.h"
 #include "listing.h"
 #include "oracle.h"
 #include "process.h"
+#include "system.h"
 
 // Lookup output of more than 128 bytes: a long temporary directory.
 static Launch LongTemp() {
@@ -14,7 +16,12 @@ static Launch LongTemp() {
     return launch;
 }
 
-TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
+struct FailingSink {
+    Sink sink;
+    unsigned status;
+};
+
+static void ExpectEveryModeToEndWith(const std::vector<FailingSink> &sinks) {
     const struct {
         const char *mode;
         Launch launch;
@@ -30,11 +37,6 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
         {"every folder for the signed-in user", {{"/loggedon", "/all"}}},
         {"every profile's folder in JSON", {{"/profiles", "/json", "appdata"}}},
     };
-    const struct {
-        Sink sink;
-        unsigned status;
-    } sinks[] = {
-        {SINK_CLOSED, 105}, {SINK_FULL, DISK_FULL_ERROR}, {SINK_BROKEN_PIPE, BROKEN_PIPE_ERROR}};
     for (const auto &mode : modes) {
         Outcome whole = RunKorvane(mode.launch);
         EXPECT_EQ(whole.status, 0u) << mode.mode;
@@ -50,6 +52,19 @@ TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
     // Nothing to write, so nothing can fail.
     for (const auto &sink : sinks)
         EXPECT_EQ(RunKorvane({{"nothing"}, sink.sink}).status, 0u) << sink.sink;
+}
+
+TEST(Faults, AFailingStandardOutputEndsWithItsErrorInEveryMode) {
+    ExpectEveryModeToEndWith({{SINK_CLOSED, 105}, {SINK_BROKEN_PIPE, BROKEN_PIPE_ERROR}});
+}
+
+// Only where the platform has a device that is always full.
+TEST(Faults, AFullDeviceEndsWithItsErrorInEveryMode) {
+    PlatformHandle full = OpenFullDevice();
+    if (full == NO_HANDLE)
+        GTEST_SKIP() << "no device that is always full here";
+    CloseEnd(&full);
+    ExpectEveryModeToEndWith({{SINK_FULL, DISK_FULL_ERROR}});
 }
 
 // The stream reads 128 bytes at a time, so a line of 10 MB costs no memory.

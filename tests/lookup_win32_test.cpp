@@ -9,6 +9,7 @@
 #include "listing.h"
 #include "oracle.h"
 #include "process.h"
+#include "system.h"
 
 TEST(RawCommandLine, IsSplitByTheProgramsOwnRules) {
     const struct {
@@ -139,7 +140,7 @@ static std::string RawBytes(int from, int to) {
 }
 
 TEST(RawCommandLine, OddBytesAndTheLongestLineAreSplitSafely) {
-    const std::string program = "\"Z:" KORVANE_PROGRAM "\"";
+    const std::string program = "\"" + ProgramPath() + "\"";
     std::string longest;
     while (program.size() + longest.size() + 2 + 8 < 32767)
         longest += " a";
@@ -357,12 +358,41 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
         launch.words = {movedOnly ? "/moved" : "/known", "/json"};
         EXPECT_EQ(RunKorvane(launch).out, EveryKnownFolder(true, movedOnly, movedTo));
     }
-    // Another user's folders, asked in this process with a token for which
-    // Wine answers from HKEY_USERS\.DEFAULT (Windows from the Default User
-    // profile, so not there): every path must come from a question that
-    // carries the token, as an item list's path is the caller's.
-    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr)
-        return;
+}
+
+// Wine's own: a Windows row needs Windows' answer, not Wine's.
+static bool IsWine() {
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// A folder and all it holds, as a test made it.
+static void RemoveTree(const std::wstring &path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName, inside = path + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(inside);
+        else
+            DeleteFileW(inside.c_str());
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    RemoveDirectoryW(path.c_str());
+}
+
+// Another user's folders, asked in this process with a token for which
+// Wine answers from HKEY_USERS\.DEFAULT (Windows from the Default User
+// profile): every path must come from a question that carries the token,
+// as an item list's path is the caller's. What it moves is put back.
+TEST(MovedFolders, AnotherUsersPathsComeFromQuestionsThatCarryTheirToken) {
+    if (!IsWine())
+        GTEST_SKIP() << "Windows answers this token for the Default User profile";
+    const std::wstring explorer = L".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                                  L"Explorer\\",
+                       key = explorer + L"User Shell Folders";
     const struct {
         const wchar_t *value, *to;
         int csidl;
@@ -372,20 +402,34 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
     };
     CreateDirectoryW(L"C:\\korvane-default-user", nullptr);
     for (const auto &move : otherUsers) {
+        // Wine's shell writes what it finds to Shell Folders: both go back.
+        wchar_t saved[2][MAX_PATH];
+        DWORD sizes[2] = {sizeof saved[0], sizeof saved[1]}, types[2];
+        std::wstring keys[2] = {key, explorer + L"Shell Folders"};
+        bool had[2];
+        for (int i = 0; i < 2; i++)
+            had[i] =
+                RegGetValueW(HKEY_USERS, keys[i].c_str(), move.value, RRF_RT_ANY | RRF_NOEXPAND,
+                             &types[i], saved[i], &sizes[i]) == ERROR_SUCCESS;
         CreateDirectoryW(move.to, nullptr);
-        ASSERT_EQ(RegSetKeyValueW(HKEY_USERS, (std::wstring(L".DEFAULT\\") + shellFolders).c_str(),
-                                  move.value, REG_EXPAND_SZ, move.to,
-                                  DWORD(2 * (wcslen(move.to) + 1))),
-                  ERROR_SUCCESS);
+        RegSetKeyValueW(HKEY_USERS, key.c_str(), move.value, REG_EXPAND_SZ, move.to,
+                        DWORD(2 * (wcslen(move.to) + 1)));
         std::string reported;
         AskedByCsidl(move.csidl, &reported, HANDLE(-1));
-        ASSERT_EQ(Wide(reported), move.to) << "the platform should answer for the token";
         static PathText path;
         UserToken = HANDLE(-1);
         GetFolderPath(move.csidl, &path);
         UserToken = nullptr;
+        for (int i = 0; i < 2; i++)
+            if (had[i])
+                RegSetKeyValueW(HKEY_USERS, keys[i].c_str(), move.value, types[i], saved[i],
+                                sizes[i]);
+            else
+                RegDeleteKeyValueW(HKEY_USERS, keys[i].c_str(), move.value);
+        EXPECT_EQ(Wide(reported), move.to) << "the platform should answer for the token";
         EXPECT_EQ(std::string(path.bytes, path.length), reported);
     }
+    RemoveTree(L"C:\\korvane-default-user");
 }
 
 static std::set<std::wstring> SubkeysOf(HKEY key) {
@@ -417,8 +461,11 @@ static std::string FileBytes(const std::wstring &path) {
 // has no folder and one is no SID (never listed); and the Default profile,
 // its own hive. Each line is the value written here, or its default under
 // the profile or the redirected parent; the caller's is its own lookup's.
-// Nothing is left loaded and no hive file changes.
+// Nothing is left loaded and no hive file changes. The profiles go again:
+// Wine has no Default profile of its own.
 TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
+    if (!IsWine())
+        GTEST_SKIP() << "needs a machine whose profiles are the caller's alone";
     const std::wstring root = L"C:\\korvane-profiles\\",
                        list = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
     const std::wstring shellFolders =
@@ -562,4 +609,10 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
                   FileBytes(root + L"erin\\NTUSER.DAT"),
               hives);
     RegUnLoadKeyW(HKEY_USERS, L"S-1-5-21-7-7-7-1002");
+    for (const auto &profile : profiles)
+        if (profile.key.empty())
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, list.c_str(), L"Default");
+        else
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, (list + L"\\" + profile.key).c_str());
+    RemoveTree(L"C:\\korvane-profiles");
 }

@@ -6,7 +6,9 @@ against the throwaway CA and the plain ones byte for byte the builds, the
 texts with CR LF line ends, the changelog's newest section the version,
 SHA256SUMS as sha256sum checks it, the manifests naming the archives, and
 the same bytes both times; scripts/verify-release passes on the archives
-and fails on a changed byte. Then scripts/release, for a version that the
+and fails on a changed byte. The checks archive, unpacked into a fresh
+Wine prefix, passes check.cmd with every test and changes nothing; /all
+passes too and puts back what it moved; a damaged korvane.exe fails it. Then scripts/release, for a version that the
 changelog lacks or with a wrong password, must stop before it builds
 anything.
 
@@ -87,7 +89,7 @@ def check_verify_release(folder, x86, x64):
     byte changed past its headers."""
     verify = [TOP + "/scripts/verify-release", folder, "--built", x86, x64]
     done = subprocess.run(verify, capture_output=True, text=True)
-    check(done.returncode == 0 and done.stdout.count(": ok\n") == 2,
+    check(done.returncode == 0 and done.stdout.count(": ok\n") == 3,
           "verify-release passes on the signed archives: %r" % done.stdout)
     name = sorted(n for n in os.listdir(folder) if n.endswith("x64.zip"))[0]
     with zipfile.ZipFile(os.path.join(folder, name)) as archive:
@@ -100,6 +102,113 @@ def check_verify_release(folder, x86, x64):
     done = subprocess.run(verify, capture_output=True, text=True)
     check(done.returncode != 0 and "%s: korvane.exe differs" % name in done.stdout,
           "verify-release fails on a changed byte: %r" % done.stdout)
+
+
+MOVING = ["CodePages.TheDelimiterFollowsADoubleByteCharacter", "MissingFolders.*",
+          "MovedFolders.*"]
+
+
+def wine(prefix, home, command, cwd=None):
+    """A Windows command in that prefix, with its own empty home, so that the
+    links Wine makes there lead nowhere else."""
+    environment = dict(os.environ, WINEPREFIX=prefix, HOME=home)
+    environment.pop("KORVANE_EXE", None)
+    return subprocess.run([TOP + "/cmake/wine-run", "--x86_64"] + command, cwd=cwd, env=environment,
+                          capture_output=True, text=True, errors="replace")
+
+
+def settle(prefix):
+    """Until Wine has ended in the prefix, and so written its registry."""
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix))
+
+
+def new_prefix():
+    folder = tempfile.mkdtemp()
+    prefix, home = os.path.join(folder, "prefix"), os.path.join(folder, "home")
+    os.makedirs(home)
+    wine(prefix, home, ["wineboot", "--init"])
+    return prefix, home
+
+
+def registry(prefix):
+    """Each key's values, as the prefix's files hold them, without the times
+    Wine writes whenever it saves, and the date its display driver stamps at
+    every start."""
+    keys = {}
+    for name in ("system.reg", "user.reg", "userdef.reg"):
+        key = None
+        for line in open(os.path.join(prefix, name), encoding="utf-8", errors="replace"):
+            if line.startswith("["):
+                key = keys.setdefault((name, line[:line.rindex("]") + 1]), [])
+            elif key is not None and line.strip() and not line.startswith(("#time=",
+                                                                             '"DriverDateData"')):
+                key.append(line)
+    return {key: sorted(values) for key, values in keys.items()}
+
+
+def users(prefix):
+    """The users tree but Temp, and what stands at the top of the drive."""
+    top = os.path.join(prefix, "drive_c")
+    seen = set(os.listdir(top))
+    for folder, folders, files in os.walk(os.path.join(top, "users")):
+        folders[:] = [f for f in folders if f.lower() != "temp"]
+        seen.update(os.path.relpath(os.path.join(folder, f), top) for f in folders + files)
+    return seen
+
+
+def tests_of(kit, prefix, home, machine, everything):
+    """How many tests check.cmd runs of that build: its test programs' own
+    lists, the moving ones only with /all."""
+    count = 0
+    for program, filter in (("unit_tests", "*"), ("program_tests", "-" + ":".join(MOVING)),
+                            ("program_tests", ":".join(MOVING) if everything else "-*")):
+        listed = wine(prefix, home, [os.path.join(kit, machine, program + ".exe"),
+                                     "--gtest_list_tests", "--gtest_filter=" + filter]).stdout
+        count += sum(1 for line in listed.splitlines() if line.startswith("  "))
+    return count
+
+
+def check_kit(archive):
+    """The checks archive unpacked and run in a fresh prefix: every test of
+    every build this machine runs passes, and the registry and the users
+    tree are as before; /all in another passes and puts back what it moved;
+    and a korvane.exe with a damaged keyword table fails it."""
+    kit = tempfile.mkdtemp()
+    zipfile.ZipFile(archive).extractall(kit)
+    machines = ["win32", "win64"] if subprocess.run([TOP + "/cmake/wine-run",
+                                                     "--i386-runs"]).returncode == 0 else ["win64"]
+    # Where Wine here runs no 32-bit program, check.cmd must find that
+    # build unable to start, as it would on such a machine.
+    if "win32" not in machines:
+        shutil.rmtree(os.path.join(kit, "win32"))
+    for everything in (False, True):
+        prefix, home = new_prefix()
+        expected = sum(tests_of(kit, prefix, home, m, everything) for m in machines)
+        # Wine's shell writes a few machine values the first time a folder
+        # is asked for; that is before the checks, not theirs.
+        for machine in machines:
+            wine(prefix, home, [os.path.join(kit, machine, "korvane.exe"), "/known"])
+        settle(prefix)
+        before = (registry(prefix), users(prefix))
+        words = ["cmd", "/c", "check.cmd"] + (["/all"] if everything else [])
+        done = wine(prefix, home, words, cwd=kit)
+        settle(prefix)
+        last = done.stdout.strip().splitlines()[-1:] or [""]
+        check(done.returncode == 0 and last[0] == "%d passed, 0 failed, 0 skipped" % expected,
+              "check.cmd %s: every test of %s passes: %r" % (" ".join(words[3:]),
+                                                              ", ".join(machines), done.stdout))
+        after = (registry(prefix), users(prefix))
+        changed = [k for k in set(before[0]) | set(after[0]) if before[0].get(k) != after[0].get(k)]
+        check(not changed, "... and leaves the registry as it was: %r" % changed[:5])
+        check(before[1] == after[1], "... and the users tree: %r" % (before[1] ^ after[1]))
+    program = os.path.join(kit, machines[0], "korvane.exe")
+    data = open(program, "rb").read()
+    open(program, "wb").write(data.replace(b"PERSONAL\0", b"PERSONAX\0", 1))
+    done = wine(prefix, home, ["cmd", "/c", "check.cmd"], cwd=kit)
+    last = done.stdout.strip().splitlines()[-1:] or [""]
+    check(done.returncode != 0 and re.fullmatch(r"\d+ passed, [1-9]\d* failed, \d+ skipped",
+                                                last[0]) is not None and "FAILED" in done.stdout,
+          "a damaged keyword table in %s fails the checks: %r" % (program, last))
 
 
 def check_manifests(folder, version):
@@ -140,10 +249,24 @@ def main():
         time.sleep(2.1)  # a zip keeps times to two seconds: the runs must differ there
     check("unsigned" in done.stdout, "a plain release says that it is unsigned")
     names = ["korvane-%s-windows-%s.zip" % (version, m) for m in ("x86", "x64")]
-    check(sorted(os.listdir(runs[2])) == sorted(names + ["SHA256SUMS"]),
-          "a plain release holds the two archives and SHA256SUMS alone")
-    check(sorted(os.listdir(runs[0])) == sorted(names + ["SHA256SUMS", "scoop", "winget"]),
+    kit = "korvane-%s-checks.zip" % version
+    check(sorted(os.listdir(runs[2])) == sorted(names + [kit, "SHA256SUMS"]),
+          "a plain release holds the two archives, the checks archive and SHA256SUMS alone")
+    check(sorted(os.listdir(runs[0])) == sorted(names + [kit, "SHA256SUMS", "scoop", "winget"]),
           "a signed one the manifests too")
+    with zipfile.ZipFile(os.path.join(runs[0], kit)) as archive:
+        for member in archive.namelist():
+            if member.endswith("_tests.exe"):
+                open(os.path.join(signer, "test.exe"), "wb").write(archive.read(member))
+                done = subprocess.run(["osslsigncode", "verify", "-ignore-crl", "-CAfile",
+                                       os.path.join(signer, "ca.pem"), "-in",
+                                       os.path.join(signer, "test.exe")], capture_output=True)
+                check(done.returncode == 0, kit + ": %s verifies against the CA" % member)
+    with zipfile.ZipFile(os.path.join(runs[2], kit)) as archive:
+        check(archive.read("win32/korvane.exe") == open(x86, "rb").read() and
+              archive.read("win64/korvane.exe") == open(x64, "rb").read(),
+              kit + ": each korvane.exe is its build")
+    check_kit(os.path.join(runs[2], kit))
     for folder, _, files in os.walk(runs[0]):
         for name in files:
             path = os.path.join(folder, name)

@@ -16,7 +16,8 @@ const PlatformHandle NO_HANDLE = PlatformHandle(intptr_t(-1));
 void OpenPipe(PlatformHandle *reader, PlatformHandle *writer);
 // An empty file for reading and writing, removed once closed.
 PlatformHandle OpenTemporaryFile();
-// A device on which every write fails as on a full disk.
+// A device on which every write fails as on a full disk; NO_HANDLE where
+// the platform has none (Windows: only Wine shows Linux's /dev/full).
 PlatformHandle OpenFullDevice();
 void Rewind(PlatformHandle file);
 // How many bytes the file holds now, whoever writes them.
@@ -33,6 +34,9 @@ bool WriteSome(PlatformHandle handle, const char *bytes, size_t count, size_t *w
 // The writer then takes nothing while the pipe is full, instead of waiting.
 void MakeNonBlocking(PlatformHandle writer);
 
+// The korvane to test: on Windows KORVANE_EXE, else the one beside the
+// test program, else the build tree's; on the host the build's.
+std::string ProgramPath();
 // Starts the built program with these words and "NAME=value" variables over
 // the current environment, its standard input and output on these ends
 // (NO_HANDLE for closed). Gives the child, or NO_HANDLE and the error.

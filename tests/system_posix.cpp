@@ -87,7 +87,8 @@ PlatformHandle StartProgram(const std::vector<std::string> &words,
                             const std::vector<std::string> &environment, PlatformHandle in,
                             PlatformHandle out, unsigned *error) {
     signal(SIGPIPE, SIG_IGN); // a child that stops reading must not end the test
-    std::vector<char *> argv = {const_cast<char *>(KORVANE_PROGRAM)};
+    std::string program = ProgramPath();
+    std::vector<char *> argv = {&program[0]};
     for (const std::string &word : words)
         argv.push_back(const_cast<char *>(word.c_str()));
     argv.push_back(nullptr);
@@ -147,4 +148,8 @@ PlatformHandle SwapStandardOutput(PlatformHandle handle) {
 
 bool IsOpenHandle(PlatformHandle handle) {
     return fcntl(Descriptor(handle), F_GETFD) != -1;
+}
+
+std::string ProgramPath() {
+    return KORVANE_PROGRAM;
 }

@@ -21,6 +21,7 @@ PlatformHandle OpenTemporaryFile() {
                        nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
+// Wine's view of Linux's device; Windows has none.
 PlatformHandle OpenFullDevice() {
     return CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, 0, nullptr);
@@ -66,12 +67,24 @@ void MakeNonBlocking(PlatformHandle writer) {
     SetNamedPipeHandleState(writer, &mode, nullptr, nullptr);
 }
 
-// The build tree's path as Wine shows it: Z: is the Unix root.
-static std::string ProgramPath() {
-    std::string path = std::string("Z:") + KORVANE_PROGRAM;
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
+// KORVANE_EXE where it is set; else the korvane.exe beside this test
+// program, as in the checks archive; else the build tree's, in the folder
+// above, so that no build's path is built into the test programs.
+std::string ProgramPath() {
+    static char path[MAX_PATH];
+    if (path[0] != 0)
+        return path;
+    DWORD length = GetEnvironmentVariableA("KORVANE_EXE", path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        return path;
+    char self[MAX_PATH];
+    length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string folder(self, length < MAX_PATH ? length : 0);
+    folder.erase(folder.find_last_of('\\') + 1);
+    for (const char *place : {"korvane.exe", "..\\korvane.exe"})
+        if (GetFullPathNameA((folder + place).c_str(), MAX_PATH, path, nullptr) < MAX_PATH &&
+            GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            break;
     return path;
 }
 
