@@ -202,23 +202,30 @@ static void AskPathOf(IKnownFolder *folder, KF_CATEGORY category, FolderOption o
     FreeShellMemory(wide);
 }
 
-static bool AskManager(IKnownFolderManager *manager, const FolderQuery *query, PathText *path) {
+// The folder a GUID or a canonical name names; null where none.
+static IKnownFolder *FindFolder(IKnownFolderManager *manager, const FolderQuery *query) {
     IKnownFolder *folder = nullptr;
     HRESULT found = E_FAIL;
-    if (query->kind == FOLDER_BY_GUID) {
+    if (query->kind == FOLDER_BY_GUID || query->kind == KNOWN_FOLDER) {
         found = manager->GetFolder(*(const GUID *)&query->guid, &folder);
-    } else if (query->name.length <= LONGEST_PATH) {
+    } else if (query->kind == FOLDER_BY_NAME && query->name.length <= LONGEST_PATH) {
         int units = MultiByteToWideChar(CP_ACP, 0, query->name.bytes, int(query->name.length),
                                         WidePath, LONGEST_PATH);
         WidePath[units > 0 ? units : 0] = 0;
         if (units > 0)
             found = manager->GetFolderByName(WidePath, &folder);
     }
-    if (found != S_OK) {
-        if (folder != nullptr)
-            folder->Release();
-        return false;
+    if (found != S_OK && folder != nullptr) {
+        folder->Release();
+        folder = nullptr;
     }
+    return folder;
+}
+
+static bool AskManager(IKnownFolderManager *manager, const FolderQuery *query, PathText *path) {
+    IKnownFolder *folder = FindFolder(manager, query);
+    if (folder == nullptr)
+        return false;
     // A folder of no category reported is asked as any other.
     KF_CATEGORY category = KF_CATEGORY_FIXED;
     folder->GetCategory(&category);
@@ -294,29 +301,13 @@ static bool KeepName(const wchar_t *wide, PathText *name) {
 // The known folder that the query names: a shell id through the manager's
 // own map.
 static bool KnownFolderOf(IKnownFolderManager *manager, const FolderQuery *query, GUID *id) {
-    IKnownFolder *folder = nullptr;
-    bool found = false;
-    switch (query->kind) {
-    case SHELL_FOLDER:
+    if (query->kind == SHELL_FOLDER)
         return manager->FolderIdFromCsidl(query->id, id) == S_OK;
-    case KNOWN_FOLDER:
-    case FOLDER_BY_GUID:
-        memcpy(id, &query->guid, sizeof *id);
-        return true;
-    case FOLDER_BY_NAME:
-        if (query->name.length <= LONGEST_PATH) {
-            int units = MultiByteToWideChar(CP_ACP, 0, query->name.bytes, int(query->name.length),
-                                            WidePath, LONGEST_PATH);
-            WidePath[units > 0 ? units : 0] = 0;
-            found = units > 0 && manager->GetFolderByName(WidePath, &folder) == S_OK &&
-                    folder->GetId(id) == S_OK;
-        }
-        if (folder != nullptr)
-            folder->Release();
-        return found;
-    default:
-        return false;
-    }
+    IKnownFolder *folder = FindFolder(manager, query);
+    bool found = folder != nullptr && folder->GetId(id) == S_OK;
+    if (folder != nullptr)
+        folder->Release();
+    return found;
 }
 
 // A folder at the top of its chain may have no relative path.

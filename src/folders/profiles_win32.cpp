@@ -555,6 +555,9 @@ static void AnswerProfile(const ListedProfile *profile, const FolderQuery *query
             return;
     }
     answer->answered = OpenProfileHive(profile);
+    found->path.length = found->byDefault.length = 0;
+    found->moved = false;
+    found->movedTo = MOVE_UNTOLD;
     // One user's variables and values are let go of before the next's.
     if (answer->answered) {
         size_t entries = EntryCount, bytes = BytesUsed;
@@ -568,15 +571,14 @@ static void AnswerProfile(const ListedProfile *profile, const FolderQuery *query
 
 // Each answer's paths in one block of the shell's memory.
 static bool KeepAnswer(ProfileAnswer *answer, const Found *found) {
-    const PathText *paths[] = {&found->path, &found->byDefault};
-    size_t size = found->path.length + found->byDefault.length;
-    char *block = (char *)AllocateShellMemory(size + 1);
+    size_t length = found->path.length;
+    char *block = (char *)AllocateShellMemory(length + found->byDefault.length + 1);
     if (block == nullptr)
         return false;
-    memcpy(block, found->path.bytes, found->path.length);
-    memcpy(block + found->path.length, found->byDefault.bytes, found->byDefault.length);
-    answer->path = Text{block, paths[0]->length};
-    answer->defaultPath = Text{block + paths[0]->length, paths[1]->length};
+    memcpy(block, found->path.bytes, length);
+    memcpy(block + length, found->byDefault.bytes, found->byDefault.length);
+    answer->path = Text{block, length};
+    answer->defaultPath = Text{block + length, found->byDefault.length};
     answer->moved = found->moved;
     answer->movedTo = found->movedTo;
     return true;
@@ -597,7 +599,9 @@ bool AskEveryProfile(const FolderQuery *query, int paths, ProfileAnswers *answer
     }
     size_t count = ReadProfileList();
     bool chained = query->kind != TEMP_FOLDER && ChainOfFolder(query, &Chain);
-    size_t sessionCount = ListSessionUsers(sessions, sizeof sessions / sizeof sessions[0]);
+    DWORD console;
+    size_t sessionCount =
+        ListSessionUsers(sessions, sizeof sessions / sizeof sessions[0], &console);
     FindOwnSid();
     StartMachineLayers();
     answers->answers = (ProfileAnswer *)AllocateShellMemory(count * sizeof(ProfileAnswer) + 1);
@@ -605,11 +609,6 @@ bool AskEveryProfile(const FolderQuery *query, int paths, ProfileAnswers *answer
         ProfileAnswer *answer = &answers->answers[answers->count];
         AnswerProfile(&Listed[i], query, chained, &own, paths, sessions, sessionCount, answer,
                       &found);
-        if (!answer->answered) {
-            found.path.length = found.byDefault.length = 0;
-            found.moved = false;
-            found.movedTo = MOVE_UNTOLD;
-        }
         if (KeepAnswer(answer, &found))
             answers->count++;
     }

@@ -38,29 +38,18 @@ static void *Find(HMODULE library, const char *name) {
     return library != nullptr ? (void *)GetProcAddress(library, name) : nullptr;
 }
 
-// A name as the session or the account gives it, in UTF-8; a name too long
-// for any account is none.
-static Text NameOf(const wchar_t *wide, char (&bytes)[1024]) {
-    int length = wide == nullptr ? 0
-                                 : WideCharToMultiByte(CP_UTF8, 0, wide, -1, bytes, sizeof bytes,
-                                                       nullptr, nullptr);
-    return Text{bytes, length > 1 ? size_t(length - 1) : 0};
-}
-
 static SessionUser Sessions[1024];
 static UserSession Choices[1024];
-static void LoadSessionLibraries();
+static Text KeepName(const wchar_t *wide);
 
 // The console's session comes first in the list, where there is one.
 static const SessionUser *FindSignedInSession() {
-    size_t count = ListSessionUsers(Sessions, sizeof Sessions / sizeof Sessions[0]);
-    ConsoleSessionQuery console =
-        ConsoleSessionQuery(Find(GetModuleHandleA("kernel32.dll"), "WTSGetActiveConsoleSessionId"));
-    uint32_t consoleId = console != nullptr ? console() : NO_SESSION;
+    DWORD console;
+    size_t count = ListSessionUsers(Sessions, sizeof Sessions / sizeof Sessions[0], &console);
     for (size_t i = 0; i < count; i++)
         Choices[i] = {Sessions[i].id, Sessions[i].active, Sessions[i].name.length > 0};
     uint32_t chosen = ChooseUserSession(
-        consoleId, count > 0 && Sessions[0].id == consoleId && Choices[0].hasUser, Choices, count);
+        console, count > 0 && Sessions[0].id == console && Choices[0].hasUser, Choices, count);
     for (size_t i = 0; i < count; i++)
         if (Sessions[i].id == chosen)
             return &Sessions[i];
@@ -75,7 +64,6 @@ static bool RunsAsSessionUser(const SessionUser *session) {
     TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
     SidNaming name = SidNaming(Find(Advapi, "LookupAccountSidW"));
     static wchar_t ownName[256 + 1], ownDomain[256 + 1];
-    static char texts[2][1024];
     static BYTE own[1024];
     HANDLE token = nullptr;
     DWORD bytes, nameSize = 256 + 1, domainSize = 256 + 1;
@@ -84,8 +72,8 @@ static bool RunsAsSessionUser(const SessionUser *session) {
                     query(token, TokenUser, own, sizeof own, &bytes) &&
                     name(nullptr, ((TOKEN_USER *)own)->User.Sid, ownName, &nameSize, ownDomain,
                          &domainSize, &use) &&
-                    IsSessionAccount(NameOf(ownName, texts[0]), NameOf(ownDomain, texts[1]),
-                                     session->name, session->domain, SameTextIgnoringCase);
+                    IsSessionAccount(KeepName(ownName), KeepName(ownDomain), session->name,
+                                     session->domain, SameTextIgnoringCase);
     if (token != nullptr)
         CloseHandle(token);
     return sameUser;
@@ -162,27 +150,36 @@ void StopAnsweringForSignedInUser() {
 static char Names[64 * 1024];
 static size_t NamesUsed;
 
-// A session's account name, kept in UTF-8 while the list is; empty for none.
-static Text SessionName(DWORD id, WTS_INFO_CLASS which) {
-    wchar_t *wide = nullptr;
-    DWORD bytes;
-    int length = 0;
-    if (QuerySession(WTS_CURRENT_SERVER_HANDLE, id, which, &wide, &bytes) && wide != nullptr)
-        length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, Names + NamesUsed,
-                                     int(sizeof Names - NamesUsed), nullptr, nullptr);
-    if (wide != nullptr)
-        FreeWts(wide);
+// An account's name or domain in UTF-8, kept until the next list of
+// sessions; empty for none, or where it does not fit.
+static Text KeepName(const wchar_t *wide) {
+    int length = wide == nullptr
+                     ? 0
+                     : WideCharToMultiByte(CP_UTF8, 0, wide, -1, Names + NamesUsed,
+                                           int(sizeof Names - NamesUsed), nullptr, nullptr);
     Text name = {Names + NamesUsed, length > 1 ? size_t(length - 1) : 0};
     NamesUsed += name.length;
     return name;
 }
 
-size_t ListSessionUsers(SessionUser *sessions, size_t capacity) {
+static Text SessionName(DWORD id, WTS_INFO_CLASS which) {
+    wchar_t *wide = nullptr;
+    DWORD bytes;
+    Text name = KeepName(
+        QuerySession(WTS_CURRENT_SERVER_HANDLE, id, which, &wide, &bytes) ? wide : nullptr);
+    if (wide != nullptr)
+        FreeWts(wide);
+    return name;
+}
+
+size_t ListSessionUsers(SessionUser *sessions, size_t capacity, DWORD *console) {
     LoadSessionLibraries();
-    ConsoleSessionQuery console =
+    ConsoleSessionQuery consoleQuery =
         ConsoleSessionQuery(Find(GetModuleHandleA("kernel32.dll"), "WTSGetActiveConsoleSessionId"));
     SessionEnumeration enumerate = SessionEnumeration(Find(Wtsapi, "WTSEnumerateSessionsW"));
-    if (console == nullptr || enumerate == nullptr || QuerySession == nullptr || FreeWts == nullptr)
+    *console = NO_SESSION;
+    if (consoleQuery == nullptr || enumerate == nullptr || QuerySession == nullptr ||
+        FreeWts == nullptr)
         return 0;
     WTS_SESSION_INFOW *listed = nullptr;
     DWORD listedCount = 0;
@@ -190,10 +187,10 @@ size_t ListSessionUsers(SessionUser *sessions, size_t capacity) {
         listedCount = 0;
     size_t count = 0;
     NamesUsed = 0;
-    DWORD consoleId = console();
+    *console = consoleQuery();
     for (DWORD i = 0; i <= listedCount && count < capacity; i++) {
-        DWORD id = i == 0 ? consoleId : listed[i - 1].SessionId;
-        if (id == NO_SESSION || (i > 0 && id == consoleId))
+        DWORD id = i == 0 ? *console : listed[i - 1].SessionId;
+        if (id == NO_SESSION || (i > 0 && id == *console))
             continue;
         Text name = SessionName(id, WTSUserName);
         sessions[count++] = {id, i == 0 || listed[i - 1].State == WTSActive, name,

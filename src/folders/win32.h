@@ -70,9 +70,10 @@ struct SessionUser {
     bool active;
     Text name, domain;
 };
-// Every session, the console's first, asked for directly since Wine lists
-// none; the texts stay until the next call.
-size_t ListSessionUsers(SessionUser *sessions, size_t capacity);
+// Every session, the console's first (its id in *console, NO_SESSION while
+// sessions switch), asked for directly since Wine lists none; the texts
+// stay until the next call.
+size_t ListSessionUsers(SessionUser *sessions, size_t capacity, DWORD *console);
 // The session's user's token, where the caller may take it (SYSTEM): the
 // thread is then that user, and every question carries the token, until
 // StopAnsweringForSessionUser. False, and nothing changes, where not.
