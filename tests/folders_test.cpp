@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 #include "../src/folders/places.h"
-#include "../src/folders/profiles.h"
-#include "../src/folders/session.h"
+#include "../src/users/profiles.h"
+#include "../src/users/session.h"
 
 static Text Txt(const std::string &s) {
     return Text{s.data(), s.size()};

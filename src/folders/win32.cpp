@@ -1,8 +1,9 @@
 // The helpers the Windows files of the folders share (win32.h). Uses:
 // WideCharToMultiByte, MultiByteToWideChar, GetSystemDirectoryW,
-// LoadLibraryW, GetModuleHandleA, GetProcAddress, SHGetMalloc and
-// IMalloc's Alloc, Free and Release, and where it exists
-// CompareStringOrdinal.
+// LoadLibraryW, GetModuleHandleA, GetProcAddress, GetEnvironmentVariableW,
+// SHGetMalloc and IMalloc's Alloc, Free and Release, and where they exist
+// CompareStringOrdinal and, from userenv loaded only with a token,
+// ExpandEnvironmentStringsForUserW.
 #include <shlobj.h>
 #include "win32.h"
 
@@ -67,4 +68,34 @@ void *AllocateShellMemory(size_t size) {
     void *memory = allocator->Alloc(size);
     allocator->Release();
     return memory;
+}
+
+HANDLE UserToken;
+
+typedef BOOL(WINAPI *UserExpansion)(HANDLE, const wchar_t *, wchar_t *, DWORD);
+
+// Only a user's token needs their environment, and userenv is loaded for it
+// alone; most runs ask none.
+DWORD UserVariable(const wchar_t *name, wchar_t *value, DWORD size) {
+    if (UserToken == nullptr) {
+        DWORD length = GetEnvironmentVariableW(name, value, size);
+        return length < size ? length : 0;
+    }
+    static UserExpansion expand;
+    if (expand == nullptr) {
+        HMODULE userenv = LoadSystemLibrary(L"userenv.dll");
+        if (userenv != nullptr)
+            expand =
+                UserExpansion((void *)GetProcAddress(userenv, "ExpandEnvironmentStringsForUserW"));
+    }
+    static wchar_t reference[256];
+    size_t length = wcslen(name);
+    if (expand == nullptr || length + 3 > 256)
+        return 0;
+    reference[0] = L'%';
+    wcscpy(reference + 1, name);
+    wcscpy(reference + length + 1, L"%");
+    if (!expand(UserToken, reference, value, size) || wcscmp(value, reference) == 0)
+        return 0;
+    return DWORD(wcslen(value));
 }

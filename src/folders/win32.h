@@ -1,5 +1,6 @@
-// What the Windows sides of the folders share: UTF-8 to UTF-16 and back,
-// and libraries loaded from the system folder alone.
+// What the Windows sides of the folders share, and the users' with them:
+// UTF-8 to UTF-16 and back, libraries loaded from the system folder alone,
+// and the token that every question carries.
 #ifndef KORVANE_WIN32_H
 #define KORVANE_WIN32_H
 
@@ -62,22 +63,5 @@ void FindOneDriveRootsOf(HKEY user, const Text *roots, size_t count);
 // Ordinal, ignoring letter case by the platform's table: below 0, 0 or
 // above 0.
 int CompareTextIgnoringCase(Text a, Text b);
-
-// A session, whether someone works in it now, and its user's account name
-// and domain in UTF-8, empty where nobody is signed in.
-struct SessionUser {
-    DWORD id;
-    bool active;
-    Text name, domain;
-};
-// Every session, the console's first (its id in *console, NO_SESSION while
-// sessions switch), asked for directly since Wine lists none; the texts
-// stay until the next call.
-size_t ListSessionUsers(SessionUser *sessions, size_t capacity, DWORD *console);
-// The session's user's token, where the caller may take it (SYSTEM): the
-// thread is then that user, and every question carries the token, until
-// StopAnsweringForSessionUser. False, and nothing changes, where not.
-bool AnswerForUserOfSession(DWORD session);
-void StopAnsweringForSessionUser();
 
 #endif

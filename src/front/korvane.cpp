@@ -17,8 +17,8 @@
 //                        line each; /noverify and /json may come before WORD
 #include "../console/console.h"
 #include "../folders/folders.h"
-#include "../folders/profiles.h"
-#include "../folders/session.h"
+#include "../users/profiles.h"
+#include "../users/session.h"
 #include "arguments.h"
 #include "json.h"
 
@@ -230,8 +230,8 @@ static void WriteProfileInJson(const ProfileAnswer *answer, bool last) {
     length = AppendText(length, TextOf(", \"profile\": "));
     WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
     length = AppendJsonPath(0, DelimitedCopy(answer->profile));
-    length = AppendText(length, TextOf(answer->signedIn ? ", \"signedIn\": true, "
-                                                        : ", \"signedIn\": false, "));
+    length = AppendText(
+        length, TextOf(answer->signedIn ? ", \"signedIn\": true, " : ", \"signedIn\": false, "));
     WritePathsInJson(length, answer->path, answer->defaultPath, answer->moved, answer->movedTo,
                      last);
 }

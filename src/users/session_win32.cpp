@@ -4,23 +4,19 @@
 // GetProcAddress, CloseHandle, GetCurrentProcess, and from libraries loaded
 // from the system folder only for /loggedon: WTSGetActiveConsoleSessionId
 // (kernel32), WTSQuerySessionInformationW, WTSEnumerateSessionsW,
-// WTSFreeMemory, WTSQueryUserToken (wtsapi32), ExpandEnvironmentStringsForUserW
-// (userenv), OpenProcessToken, GetTokenInformation, LookupAccountSidW,
-// ImpersonateLoggedOnUser, RevertToSelf (advapi32), WideCharToMultiByte.
+// WTSFreeMemory, WTSQueryUserToken (wtsapi32), OpenProcessToken, GetTokenInformation,
+// LookupAccountSidW, ImpersonateLoggedOnUser, RevertToSelf (advapi32), WideCharToMultiByte.
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <wtsapi32.h>
 #include "session.h"
 #include "win32.h"
 
-HANDLE UserToken;
-
 typedef DWORD(WINAPI *ConsoleSessionQuery)();
 typedef BOOL(WINAPI *SessionQuery)(HANDLE, DWORD, WTS_INFO_CLASS, wchar_t **, DWORD *);
 typedef BOOL(WINAPI *SessionEnumeration)(HANDLE, DWORD, DWORD, WTS_SESSION_INFOW **, DWORD *);
 typedef void(WINAPI *WtsFree)(void *);
 typedef BOOL(WINAPI *UserTokenQuery)(ULONG, HANDLE *);
-typedef BOOL(WINAPI *UserExpansion)(HANDLE, const wchar_t *, wchar_t *, DWORD);
 typedef BOOL(WINAPI *ProcessTokenOpening)(HANDLE, DWORD, HANDLE *);
 typedef BOOL(WINAPI *TokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, void *, DWORD, DWORD *);
 typedef BOOL(WINAPI *SidNaming)(const wchar_t *, PSID, wchar_t *, DWORD *, wchar_t *, DWORD *,
@@ -28,10 +24,9 @@ typedef BOOL(WINAPI *SidNaming)(const wchar_t *, PSID, wchar_t *, DWORD *, wchar
 typedef BOOL(WINAPI *Impersonation)(HANDLE);
 typedef BOOL(WINAPI *Reversion)();
 
-static HMODULE Wtsapi, Userenv, Advapi;
+static HMODULE Wtsapi, Advapi;
 static SessionQuery QuerySession;
 static WtsFree FreeWts;
-static UserExpansion ExpandForUser;
 static Reversion RevertToOwnUser;
 
 static void *Find(HMODULE library, const char *name) {
@@ -80,7 +75,7 @@ static bool RunsAsSessionUser(const SessionUser *session) {
 }
 
 static void FreeLibraries() {
-    HMODULE *libraries[] = {&Wtsapi, &Userenv, &Advapi};
+    HMODULE *libraries[] = {&Wtsapi, &Advapi};
     for (HMODULE *library : libraries)
         if (*library != nullptr) {
             FreeLibrary(*library);
@@ -110,14 +105,7 @@ bool AnswerForUserOfSession(DWORD session) {
     HANDLE token = nullptr;
     if (session == NO_SESSION || takeToken == nullptr || !takeToken(session, &token))
         return false;
-    // Only a user's token needs their environment; /profiles mostly asks
-    // none.
-    if (Userenv == nullptr) {
-        Userenv = LoadSystemLibrary(L"userenv.dll");
-        ExpandForUser = UserExpansion(Find(Userenv, "ExpandEnvironmentStringsForUserW"));
-    }
-    if (ExpandForUser != nullptr && RevertToOwnUser != nullptr && impersonate != nullptr &&
-        impersonate(token)) {
+    if (RevertToOwnUser != nullptr && impersonate != nullptr && impersonate(token)) {
         UserToken = token;
         return true;
     }
@@ -199,21 +187,4 @@ size_t ListSessionUsers(SessionUser *sessions, size_t capacity, DWORD *console) 
     if (listed != nullptr)
         FreeWts(listed);
     return count;
-}
-
-DWORD UserVariable(const wchar_t *name, wchar_t *value, DWORD size) {
-    if (UserToken == nullptr) {
-        DWORD length = GetEnvironmentVariableW(name, value, size);
-        return length < size ? length : 0;
-    }
-    static wchar_t reference[256];
-    size_t length = wcslen(name);
-    if (length + 3 > 256)
-        return 0;
-    reference[0] = L'%';
-    wcscpy(reference + 1, name);
-    wcscpy(reference + length + 1, L"%");
-    if (!ExpandForUser(UserToken, reference, value, size) || wcscmp(value, reference) == 0)
-        return 0;
-    return DWORD(wcslen(value));
 }

@@ -11,7 +11,7 @@
 // LookupAccountSidW.
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
-#include "places.h"
+#include "../folders/places.h"
 #include "profiles.h"
 #include "session.h"
 #include "win32.h"

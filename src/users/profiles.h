@@ -5,7 +5,7 @@
 #ifndef KORVANE_PROFILES_H
 #define KORVANE_PROFILES_H
 
-#include "folders.h"
+#include "../folders/folders.h"
 
 // A user's SID, in decimal parts: "S-1-5-21-..." (local and domain
 // accounts) or "S-1-12-1-..." (Entra ID accounts). Never a system or
