@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "../src/folders/places.h"
+#include "../src/users/hives.h"
 #include "../src/users/profiles.h"
 #include "../src/users/session.h"
 
@@ -365,21 +366,24 @@ TEST(Profiles, AreListedOrderedAndReadByTheShellsRule) {
     }
     // Programs, Start Menu, AppData: the first value up the chain, then the
     // relative paths below it; the default ignores the folder's own value.
-    // A parent's value that names an unknown variable leaves no path.
+    // A parent's value that names an unknown variable, or that could not be
+    // read (empty), leaves no path.
     const struct {
         bool programs, startMenu, appData, endsAtProfile;
-        std::string now, byDefault;
+        std::string now, byDefault, appDataValue = "D:\\Roaming";
     } chains[] = {
         {false, false, true, true, "D:\\Roaming\\SM\\P", "D:\\Roaming\\SM\\P"},
         {true, false, true, true, "E:\\P", "D:\\Roaming\\SM\\P"},
         {false, false, false, true, "C:\\Users\\me\\AD\\SM\\P", "C:\\Users\\me\\AD\\SM\\P"},
         {false, false, false, false, "", ""},
         {false, true, false, false, "", ""},
+        {false, false, true, true, "", "", ""},
+        {true, false, true, true, "E:\\P", "", ""},
     };
     for (const auto &c : chains) {
         const FolderLink links[] = {{c.programs, TextOf("E:\\P"), TextOf("P")},
                                     {c.startMenu, TextOf("%X%\\SM"), TextOf("SM")},
-                                    {c.appData, TextOf("D:\\Roaming"), TextOf("AD")}};
+                                    {c.appData, Txt(c.appDataValue), TextOf("AD")}};
         for (bool ownIgnored : {false, true}) {
             static PathText out;
             bool found = PathFromChain(links, 3, c.endsAtProfile, TextOf("C:\\Users\\me"), layers,
@@ -389,11 +393,91 @@ TEST(Profiles, AreListedOrderedAndReadByTheShellsRule) {
             EXPECT_EQ(found, !expected.empty()) << c.now;
         }
     }
+    // A shell id of Windows' own names the value; none, or one of Wine's
+    // beyond Windows' range (Downloads is 0x47 there), the id.
     const FolderGuid downloads = {
         0x374DE290, 0x123F, 0x4565, {0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B}};
-    static PathText name;
-    ShellFolderValueName(TextOf("My Pictures"), true, &downloads, &name);
-    EXPECT_EQ(std::string(name.bytes, name.length), "My Pictures");
-    ShellFolderValueName(TextOf("Downloads"), false, &downloads, &name);
-    EXPECT_EQ(std::string(name.bytes, name.length), "{374DE290-123F-4565-9164-39C4925E467B}");
+    const std::string byId = "{374DE290-123F-4565-9164-39C4925E467B}";
+    for (const auto &c : std::vector<std::pair<int, std::string>>{
+             {39, "Name"}, {0x3D, "Name"}, {0, "Name"}, {0x3E, byId}, {0x47, byId}, {-1, byId}}) {
+        static PathText name;
+        ShellFolderValueName(TextOf("Name"), c.first, &downloads, &name);
+        EXPECT_EQ(std::string(name.bytes, name.length), c.second) << c.first;
+    }
+    // What a logon sets from the user's AppData and Local AppData values:
+    // expanded, else under the profile; a value that names APPDATA itself,
+    // or could not be read, sets nothing; USERDOMAIN from the account.
+    const Text own[] = {TextOf("USERPROFILE=C:\\Users\\me")};
+    const VariableLayer logonLayers[] = {{own, 1}, {machine, 3}};
+    const struct {
+        bool hasAppData;
+        std::string appData;
+        bool hasLocal;
+        std::string local, domain, set;
+    } logons[] = {
+        {true, "\\\\server\\r\\%USERNAME%", false, "", "",
+         "LOCALAPPDATA=C:\\Users\\me\\AppData\\Local "},
+        {true, "D:\\Roaming", true, "%USERPROFILE%\\L", "CONTOSO",
+         "APPDATA=D:\\Roaming LOCALAPPDATA=C:\\Users\\me\\L USERDOMAIN=CONTOSO "},
+        {false, "", true, "%APPDATA%\\..\\Local", "", "APPDATA=C:\\Users\\me\\AppData\\Roaming "},
+        {true, "", true, "%SystemRoot%\\L", "", "LOCALAPPDATA=C:\\Windows\\L "},
+    };
+    for (const auto &c : logons) {
+        const FolderLink values[] = {{c.hasAppData, Txt(c.appData), {}},
+                                     {c.hasLocal, Txt(c.local), {}}};
+        static PathText set[LOGON_FOLDER_COUNT + 1];
+        size_t count =
+            LogonVariables(values, TextOf("C:\\Users\\me"), Txt(c.domain), logonLayers, 2, set);
+        std::string all;
+        for (size_t i = 0; i < count; i++)
+            all += std::string(set[i].bytes, set[i].length) + " ";
+        EXPECT_EQ(all, c.set) << c.appData << " " << c.local;
+    }
+}
+
+// The keys a run loads are named for its process, and a later run unloads
+// those whose process has ended: none has the pid, or one created at
+// another time; for 1.6.0's names, none runs a korvane, this one being
+// none. One that cannot be asked about is alive; no other name is a run's.
+TEST(Hives, AreUnloadedOnceTheRunThatLoadedThemHasEnded) {
+    char name[HIVE_NAME_CAPACITY];
+    size_t length = FormatHiveName(4242, 0x01DB6E5F12345678ull, 3, name);
+    EXPECT_EQ(std::string(name, length), "korvane-4242-01DB6E5F12345678-3");
+    const uint32_t own = 77;
+    const HiveOwner none = {NO_OWNER, 0, false}, hidden = {OWNER_HIDDEN, 0, false},
+                    same = {OWNER_SEEN, 0x01DB6E5F12345678ull, true},
+                    later = {OWNER_SEEN, 0x01DB6E5F12345679ull, true},
+                    other = {OWNER_SEEN, 0x01DB6E5F12345678ull, false};
+    const struct {
+        std::string key;
+        const HiveOwner &owner;
+        int left; // -1: no run's key; 0: kept; 1: unloaded
+    } cases[] = {
+        {std::string(name, length), none, 1},
+        {std::string(name, length), hidden, 0},
+        {std::string(name, length), same, 0},
+        {std::string(name, length), later, 1},
+        {"KORVANE-4242-01db6e5f12345678-0", same, 0},
+        {"korvane-4242-3", same, 0},
+        {"korvane-4242-3", other, 1},
+        {"korvane-4242-3", none, 1},
+        {"korvane-4242-3", hidden, 0},
+        {"korvane-77-0", same, 1},
+        {"korvane-77-01DB6E5F12345678-0", same, 0},
+        {"korvane-4294967295-4294967295", same, 0},
+        {"korvane-4294967296-1", none, -1},
+        {"korvane-4242-01DB6E5F1234567-3", none, -1},
+        {"korvane-4242-01DB6E5F12345678-3-4", none, -1},
+        {"korvane-4242", none, -1},
+        {"korvane-4242-", none, -1},
+        {"korvane--3", none, -1},
+        {"korvane-x-3", none, -1},
+        {"S-1-5-21-1-2-3-1001", none, -1},
+        {".DEFAULT", none, -1},
+    };
+    for (const auto &c : cases) {
+        HiveName hive;
+        bool ours = ReadHiveName(Txt(c.key), &hive);
+        EXPECT_EQ(ours ? int(IsLeftByEndedRun(&hive, own, &c.owner)) : -1, c.left) << c.key;
+    }
 }

@@ -1,7 +1,9 @@
 // Raw command lines: the program splits them by its own rules, which are not
 // the C runtime's (no backslash escapes, "" pairs skipped before a word).
+#define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <set>
@@ -112,6 +114,29 @@ TEST(KnownFolders, HaveNoPathWhereTheQueryIsMissing) {
         EXPECT_EQ(std::string(path.bytes, path.length), ReportedPath(row.keyword)) << row.keyword;
     }
     EXPECT_EQ(known, 11u);
+}
+
+// The program's shell ids without a path are those whose known folder the
+// manager itself files as virtual.
+TEST(KnownFolders, VirtualShellIdsAreTheManagersVirtualFolders) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IKnownFolderManager *manager = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IKnownFolderManager, (void **)&manager),
+              S_OK);
+    for (int csidl = 0; csidl <= CSIDL_COMPUTERSNEARME; csidl++) {
+        KNOWNFOLDERID id;
+        IKnownFolder *folder = nullptr;
+        KF_CATEGORY category = KF_CATEGORY_FIXED;
+        if (manager->FolderIdFromCsidl(csidl, &id) == S_OK &&
+            manager->GetFolder(id, &folder) == S_OK)
+            folder->GetCategory(&category);
+        if (folder)
+            folder->Release();
+        EXPECT_EQ(IsVirtualShellId(csidl), category == KF_CATEGORY_VIRTUAL) << csidl;
+    }
+    manager->Release();
+    CoUninitialize();
 }
 
 TEST(RawCommandLine, OnlyQuotePairsOrALoneQuoteMeanNoArguments) {
@@ -455,14 +480,21 @@ static std::string FileBytes(const std::wstring &path) {
 
 // In the same prefix, other users' profiles, made up: ProfileList entries
 // and hive files that the platform writes (RegSaveKeyW of a key filled
-// here). One is offline, with a moved Desktop, a redirected AppData, an
-// unexpandable Documents and its own TMP; one's hive is loaded already;
-// one has no hive and one a file that is no hive (no answers at all); one
-// has no folder and one is no SID (never listed); and the Default profile,
-// its own hive. Each line is the value written here, or its default under
-// the profile or the redirected parent; the caller's is its own lookup's.
-// Nothing is left loaded and no hive file changes. The profiles go again:
-// Wine has no Default profile of its own.
+// here). One is offline, with a moved Desktop and Downloads, a redirected
+// AppData that its Favorites follows through %APPDATA%, an unexpandable
+// Documents, its own TMP, variables of 70 KB and over 1 MB, and Pictures
+// of no string type; one's hive is loaded already, with a Volatile
+// Environment that its Documents names, a Music of no string type, and
+// variables without a terminator or of an odd byte count; one is
+// mandatory, its NTUSER.MAN beside an NTUSER.DAT; one has no hive and one
+// a file that is no hive (no answers at all); one has no folder and one is
+// no SID (never listed); and the Default profile, its own hive. Keys that
+// killed runs left loaded are unloaded, a live run's is kept. Each line is
+// the value written here, or its default under the profile or the
+// redirected parent; the caller's is its own lookup's, missing where its
+// folder is (its Templates value names a folder not made: Wine links
+// Templates to the Linux home, which a rename of the link would move). Nothing else stays loaded
+// and no hive file changes. The profiles go again: Wine has no Default profile of its own.
 TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
     if (!IsWine())
         GTEST_SKIP() << "needs a machine whose profiles are the caller's alone";
@@ -478,31 +510,69 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
         AdjustTokenPrivileges(token, FALSE, &wanted, 0, nullptr, nullptr);
     }
     CloseHandle(token);
-    enum Hive { FILE_HIVE, LOADED, NO_HIVE, NOT_A_HIVE, NO_FOLDER };
+    // A value: a shell folder's, or "Key\\NAME" in that key; its type, and
+    // how many bytes short of its terminator it is written.
+    struct Value {
+        std::wstring name, data;
+        DWORD type = REG_EXPAND_SZ;
+        DWORD shortBy = 0;
+    };
+    enum Hive { FILE_HIVE, LOADED, MANDATORY, NO_HIVE, NOT_A_HIVE, NO_FOLDER };
     const struct {
         std::wstring key, folder;
         Hive hive;
-        std::vector<std::pair<std::wstring, std::wstring>>
-            values; // "Environment\\NAME" or shell folder
+        std::vector<Value> values;
     } profiles[] = {
         {L"S-1-5-21-7-7-7-1001",
          L"alice",
          FILE_HIVE,
          {{L"Desktop", root + L"alice-moved\\Desktop"},
+          {L"{374DE290-123F-4565-9164-39C4925E467B}", root + L"alice-moved\\Downloads"},
           {L"AppData", L"%USERPROFILE%\\Roaming"},
+          {L"Favorites", L"%APPDATA%\\Favs"},
           {L"Personal", L"%HOMESHARE%\\Documents"},
-          {L"Environment\\TMP", L"%USERPROFILE%\\tmp"}}},
+          {L"My Pictures", L"C:\\binary", REG_BINARY},
+          {L"Environment\\TMP", L"%USERPROFILE%\\tmp"},
+          {L"Environment\\BIG", std::wstring(35000, L'b')},
+          {L"Environment\\HUGE", std::wstring(600000, L'h')}}},
         {L"S-1-5-21-7-7-7-1002",
          L"bob",
          LOADED,
          {{L"Desktop", L"%USERPROFILE%\\Bureau"},
-          {L"Environment\\TMP", L"%WHERE%\\tmp"},
-          {L"Environment\\WHERE", L"%USERPROFILE%\\b"}}},
+          {L"Personal", L"%HOMESHARE%\\Docs"},
+          {L"My Music", L"\x10", REG_DWORD},
+          {L"Volatile Environment\\HOMESHARE", L"\\\\server.invalid\\home\\bob"},
+          {L"Environment\\TMP", L"%WHERE%\\tmp", REG_SZ, 1},
+          {L"Environment\\WHERE", L"%USERPROFILE%\\b", REG_SZ, 2}}},
         {L"S-1-5-21-7-7-7-1003", L"carol", NO_HIVE, {}},
+        {L"S-1-5-21-7-7-7-1006",
+         L"dave",
+         MANDATORY,
+         {{L"Desktop", root + L"dave\\Mandatory"}, {L"Environment\\TMP", L"%USERPROFILE%\\Man"}}},
         {L"S-1-12-1-7-7-7-1004", L"erin", NOT_A_HIVE, {}},
         {L"S-1-5-21-7-7-7-1005", L"gone", NO_FOLDER, {}},
         {L"S-1-5-21-7-7-7-1001.bak", L"carol", NO_HIVE, {}},
         {L"", L"Default", FILE_HIVE, {{L"Environment\\TMP", L"%USERPROFILE%\\AppData\\Temp"}}},
+    };
+    // A hive file of these values, as the platform writes one.
+    auto saveHive = [&](const std::vector<Value> &values, const std::wstring &file) {
+        HKEY made;
+        DeleteFileW(file.c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-hive");
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"korvane-hive", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &made, nullptr),
+                  ERROR_SUCCESS);
+        for (const Value &value : values) {
+            size_t split = value.name.rfind(L'\\');
+            std::wstring key =
+                split == std::wstring::npos ? shellFolders : value.name.substr(0, split);
+            DWORD size = value.type == REG_DWORD ? 4 : DWORD(2 * (value.data.size() + 1));
+            RegSetKeyValueW(made, key.c_str(), value.name.c_str() + split + 1, value.type,
+                            value.data.c_str(), size - value.shortBy);
+        }
+        ASSERT_EQ(RegSaveKeyW(made, file.c_str(), nullptr), ERROR_SUCCESS);
+        RegCloseKey(made);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-hive");
     };
     CreateDirectoryW(root.c_str(), nullptr);
     for (const auto &profile : profiles) {
@@ -513,23 +583,12 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
             CreateDirectoryW(folder.c_str(), nullptr);
         if (profile.hive == NOT_A_HIVE)
             fclose(_wfopen(hive.c_str(), L"wb"));
-        if (profile.hive == FILE_HIVE || profile.hive == LOADED) {
-            HKEY made;
-            RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-hive");
-            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"korvane-hive", 0, nullptr, 0,
-                                      KEY_ALL_ACCESS, nullptr, &made, nullptr),
-                      ERROR_SUCCESS);
-            for (const auto &value : profile.values) {
-                bool variable = value.first.find(L'\\') != std::wstring::npos;
-                RegSetKeyValueW(made, variable ? L"Environment" : shellFolders.c_str(),
-                                variable ? value.first.c_str() + 12 : value.first.c_str(),
-                                REG_EXPAND_SZ, value.second.c_str(),
-                                DWORD(2 * (value.second.size() + 1)));
-            }
-            ASSERT_EQ(RegSaveKeyW(made, hive.c_str(), nullptr), ERROR_SUCCESS);
-            RegCloseKey(made);
-            RegDeleteTreeW(HKEY_CURRENT_USER, L"korvane-hive");
+        if (profile.hive == MANDATORY) {
+            saveHive({{L"Desktop", root + L"dave\\Roaming"}}, hive);
+            hive = folder + L"\\NTUSER.MAN";
         }
+        if (profile.hive == FILE_HIVE || profile.hive == LOADED || profile.hive == MANDATORY)
+            saveHive(profile.values, hive);
         if (profile.hive == LOADED) {
             ASSERT_EQ(RegLoadKeyW(HKEY_USERS, profile.key.c_str(), hive.c_str()), ERROR_SUCCESS);
         }
@@ -540,42 +599,111 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
                                   REG_EXPAND_SZ, path.c_str(), DWORD(2 * (path.size() + 1))),
                   ERROR_SUCCESS);
     }
-    for (const wchar_t *made :
-         {L"alice-moved", L"alice-moved\\Desktop", L"bob\\Bureau", L"Default\\Desktop"})
-        CreateDirectoryW((root + made).c_str(), nullptr);
-    const std::set<std::wstring> loaded = SubkeysOf(HKEY_USERS);
+    const std::string at = "C:\\korvane-profiles\\", templates = "Microsoft\\Windows\\Templates";
+    for (const std::string &made : std::vector<std::string>{
+             "alice-moved\\Desktop", "bob\\Bureau", "Default\\Desktop", "dave\\Mandatory",
+             "alice\\Roaming\\" + templates, "bob\\AppData\\Roaming\\" + templates,
+             "Default\\AppData\\Roaming\\" + templates})
+        SHCreateDirectoryExW(nullptr, Wide(at + made).c_str(), nullptr);
+    // Keys of runs: a killed one's (no process has its pid), a 1.6.0 one's
+    // whose pid runs no korvane, and this live process's, which stays.
+    FILETIME created, unused[3];
+    GetProcessTimes(GetCurrentProcess(), &created, &unused[0], &unused[1], &unused[2]);
+    wchar_t live[64], killed[64], old[64];
+    swprintf(live, 64, L"korvane-%lu-%08lX%08lX-0", GetCurrentProcessId(), created.dwHighDateTime,
+             created.dwLowDateTime);
+    swprintf(killed, 64, L"korvane-99999996-%08lX%08lX-0", created.dwHighDateTime,
+             created.dwLowDateTime);
+    swprintf(old, 64, L"korvane-%lu-1", GetCurrentProcessId());
+    for (const wchar_t *key : {live, killed, old}) {
+        std::wstring file = root + key + L".dat";
+        saveHive({}, file);
+        ASSERT_EQ(RegLoadKeyW(HKEY_USERS, key, file.c_str()), ERROR_SUCCESS) << Utf8(key);
+    }
+    std::set<std::wstring> loaded = SubkeysOf(HKEY_USERS);
+    loaded.erase(killed);
+    loaded.erase(old);
     const std::string hives = FileBytes(root + L"alice\\NTUSER.DAT") +
                               FileBytes(root + L"Default\\NTUSER.DAT") +
                               FileBytes(root + L"erin\\NTUSER.DAT");
-    // alice, bob, then the caller's own lookup, then Default; carol and
-    // erin have none.
+    // alice, bob, dave, then the caller's own lookup, then Default; carol
+    // and erin have none.
     const std::string programs = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\",
-                      at = "C:\\korvane-profiles\\", windows = Printed(ReportedPath("WINDOWS"));
+                      windows = Printed(ReportedPath("WINDOWS"));
+    wchar_t callersTemplates[MAX_PATH];
+    DWORD size = sizeof callersTemplates, type;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, shellFolders.c_str(), L"Templates",
+                           RRF_RT_ANY | RRF_NOEXPAND, &type, callersTemplates, &size),
+              ERROR_SUCCESS);
     const struct {
         std::vector<std::string> words;
-        std::string alice, bob, byDefault;
+        std::string alice, bob, dave, byDefault;
+        bool withoutCallers = false;
     } rows[] = {
         {{"desktop"},
          at + "alice-moved\\Desktop\\",
          at + "bob\\Bureau\\",
+         at + "dave\\Mandatory\\",
          at + "Default\\Desktop\\"},
         {{"/noverify", "programs"},
          at + "alice\\Roaming" + programs.substr(16),
          at + "bob" + programs,
+         at + "dave" + programs,
          at + "Default" + programs},
-        {{"/noverify", "csidl:5"}, "", at + "bob\\Documents\\", at + "Default\\Documents\\"},
-        {{"temp"}, at + "alice\\tmp\\", at + "bob\\b\\tmp\\", at + "Default\\AppData\\Temp\\"},
-        {{"PROFILE"}, at + "alice\\", at + "bob\\", at + "Default\\"},
-        {{"{F38BF404-1D43-42F2-9305-67DE0B28FC23}"}, windows, windows, windows},
+        {{"/noverify", "csidl:5"},
+         "",
+         "\\\\server.invalid\\home\\bob\\Docs\\",
+         at + "dave\\Documents\\",
+         at + "Default\\Documents\\"},
+        {{"/noverify", "favorites"},
+         at + "alice\\Roaming\\Favs\\",
+         at + "bob\\Favorites\\",
+         at + "dave\\Favorites\\",
+         at + "Default\\Favorites\\"},
+        {{"/noverify", "downloads"},
+         at + "alice-moved\\Downloads\\",
+         at + "bob\\Downloads\\",
+         at + "dave\\Downloads\\",
+         at + "Default\\Downloads\\"},
+        {{"/noverify", "mypictures"},
+         "",
+         at + "bob\\Pictures\\",
+         at + "dave\\Pictures\\",
+         at + "Default\\Pictures\\"},
+        {{"/noverify", "mymusic"},
+         at + "alice\\Music\\",
+         "",
+         at + "dave\\Music\\",
+         at + "Default\\Music\\"},
+        {{"temp"},
+         at + "alice\\tmp\\",
+         at + "bob\\b\\tmp\\",
+         at + "dave\\Man\\",
+         at + "Default\\AppData\\Temp\\"},
+        {{"PROFILE"}, at + "alice\\", at + "bob\\", at + "dave\\", at + "Default\\"},
+        {{"{F38BF404-1D43-42F2-9305-67DE0B28FC23}"}, windows, windows, windows, windows},
+        {{"templates"},
+         at + "alice\\Roaming\\" + templates + "\\",
+         at + "bob\\AppData\\Roaming\\" + templates + "\\",
+         "",
+         at + "Default\\AppData\\Roaming\\" + templates + "\\",
+         true},
     };
     for (const auto &row : rows) {
         Launch launch = {{"/profiles"}};
         launch.words.insert(launch.words.end(), row.words.begin(), row.words.end());
-        std::string own = RunKorvane({row.words}).out;
-        ASSERT_FALSE(own.empty()) << "the caller should have " << row.words.back();
+        const wchar_t away[] = L"C:\\korvane-not-made\\Templates";
+        if (row.withoutCallers)
+            RegSetKeyValueW(HKEY_CURRENT_USER, shellFolders.c_str(), L"Templates", REG_SZ, away,
+                            sizeof away);
+        std::string own = RunKorvane({row.words}).out, out = RunKorvane(launch).out;
+        if (row.withoutCallers)
+            RegSetKeyValueW(HKEY_CURRENT_USER, shellFolders.c_str(), L"Templates", type,
+                            callersTemplates, size);
+        EXPECT_EQ(own.empty(), row.withoutCallers) << "the caller's " << row.words.back();
         auto line = [](const std::string &path) { return path.empty() ? "" : path + "\r\n"; };
-        EXPECT_EQ(RunKorvane(launch).out,
-                  line(row.alice) + line(row.bob) + line(own) + line(row.byDefault))
+        EXPECT_EQ(out, line(row.alice) + line(row.bob) + line(row.dave) + line(own) +
+                           line(row.byDefault))
             << row.words.back();
     }
     std::string json = RunKorvane({{"/profiles", "/json", "desktop"}}).out;
@@ -596,7 +724,9 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
               object("S-1-5-21-7-7-7-1002", at + "bob", at + "bob\\Bureau", at + "bob\\Desktop",
                      "local") +
               "},\r\n" + object("S-1-5-21-7-7-7-1003", at + "carol", "", "", "") + "},\r\n" +
-              object("S-1-12-1-7-7-7-1004", at + "erin", "", "", "") + "},\r\n",
+              object("S-1-5-21-7-7-7-1006", at + "dave", at + "dave\\Mandatory",
+                     at + "dave\\Desktop", "local") +
+              "},\r\n" + object("S-1-12-1-7-7-7-1004", at + "erin", "", "", "") + "},\r\n",
           object("", at + "Default", at + "Default\\Desktop", at + "Default\\Desktop", "") +
               "}\r\n]\r\n"})
         EXPECT_NE(json.find(expected), std::string::npos) << json;
@@ -608,7 +738,8 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
     EXPECT_EQ(FileBytes(root + L"alice\\NTUSER.DAT") + FileBytes(root + L"Default\\NTUSER.DAT") +
                   FileBytes(root + L"erin\\NTUSER.DAT"),
               hives);
-    RegUnLoadKeyW(HKEY_USERS, L"S-1-5-21-7-7-7-1002");
+    for (const wchar_t *key : {L"S-1-5-21-7-7-7-1002", (const wchar_t *)live})
+        RegUnLoadKeyW(HKEY_USERS, key);
     for (const auto &profile : profiles)
         if (profile.key.empty())
             RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, list.c_str(), L"Default");

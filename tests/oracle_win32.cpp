@@ -155,14 +155,36 @@ std::string ReportedPath(const std::string &keyword, Asked asked) {
     return reported;
 }
 
-// An item list's path is the caller's, whoever's token made the list.
+// Whether the manager files the shell id's known folder as virtual.
+static bool IsVirtual(int csidl) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IKnownFolderManager *manager = nullptr;
+    IKnownFolder *folder = nullptr;
+    KNOWNFOLDERID id;
+    KF_CATEGORY category = KF_CATEGORY_FIXED;
+    if (CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IKnownFolderManager, (void **)&manager) == S_OK &&
+        manager->FolderIdFromCsidl(csidl, &id) == S_OK && manager->GetFolder(id, &folder) == S_OK)
+        folder->GetCategory(&category);
+    if (folder)
+        folder->Release();
+    if (manager)
+        manager->Release();
+    CoUninitialize();
+    return category == KF_CATEGORY_VIRTUAL;
+}
+
+// An item list's path is the caller's, whoever's token made the list. A
+// virtual folder has no path with a token either, though Wine's shell
+// gives the printers one.
 bool AskedByCsidl(int csidl, std::string *path, void *token) {
     wchar_t wide[MAX_PATH] = L"";
     LPITEMIDLIST list = nullptr;
     path->clear();
     if (SHGetFolderLocation(nullptr, csidl, token, 0, &list) != S_OK)
         return false;
-    if (token != nullptr ? SHGetFolderPathW(nullptr, csidl, token, SHGFP_TYPE_CURRENT, wide) == S_OK
+    if (token != nullptr ? !IsVirtual(csidl) && SHGetFolderPathW(nullptr, csidl, token,
+                                                                 SHGFP_TYPE_CURRENT, wide) == S_OK
                          : SHGetPathFromIDListW(list, wide))
         *path = FileSystemPath(wide);
     CoTaskMemFree(list);

@@ -206,6 +206,24 @@ uint32_t ExitStatusFor(uint32_t number) {
     return number & 0xFF;
 }
 
+void WriteErrorLine(Text text) {
+    PlatformHandle handle = GetStandardError();
+    FileKind kind = IsValidHandle(handle) ? QueryFileKind(handle) : FILE_KIND_UNKNOWN;
+    const Text pieces[] = {text, Text{"\r\n", 2}};
+    for (Text piece : pieces)
+        if (kind == FILE_KIND_CONSOLE) {
+            WriteToConsole(handle, piece);
+        } else if (kind != FILE_KIND_UNKNOWN) {
+            Text encoded = EncodeForOutput(piece);
+            WriteAllBytes(handle, encoded.bytes, encoded.length);
+        }
+}
+
+void EndWithError(uint32_t number) {
+    RestoreTextAttribute();
+    ExitProgram(ExitStatusFor(number));
+}
+
 // Kept out of line so that its return address names the place of detection.
 __attribute__((noinline)) void CheckStreamError() {
     if (StreamErrorNumber == 0)

@@ -17,10 +17,16 @@ void SetTextAttribute(PlatformHandle handle, TextAttribute attribute);
 // The colours the console had when the program started, put back at its end.
 void KeepTextAttribute(PlatformHandle handle);
 void RestoreTextAttribute();
-// What the program must undo when a console event (Ctrl-C, Ctrl-Break, the
-// window closed) ends it, before the default handling does; asked for
-// whatever the output is.
-void UndoOnInterrupt(void (*undo)());
+// A console event (Ctrl-C, Ctrl-Break, the window closed) puts the colours
+// back and ends the program. While it holds what must be let go of first
+// (another user's hive), from HoldInterrupts to ReleaseInterrupts, an event
+// only sets what Interrupted tells, whatever the output is, and a closed
+// window waits a few seconds for ReleaseInterrupts; the program then ends
+// itself with EndAsInterrupted.
+void HoldInterrupts();
+void ReleaseInterrupts();
+bool Interrupted();
+[[noreturn]] void EndAsInterrupted();
 void ClearScreen();
 void MoveCursor(int16_t x, int16_t y);
 
@@ -72,5 +78,11 @@ void CheckStreamError();
 const size_t REPORT_LENGTH = 31;
 void FormatStreamReport(uint32_t number, uint32_t place, char report[REPORT_LENGTH]);
 uint32_t ExitStatusFor(uint32_t number);
+// A line and CR LF on standard error, as well as it can be written: for
+// what a script's log must show beside the output.
+void WriteErrorLine(Text text);
+// Ends the program for a failure that is not the streams': the colours put
+// back, and the status the number's, as ExitStatusFor gives it.
+[[noreturn]] void EndWithError(uint32_t number);
 
 #endif

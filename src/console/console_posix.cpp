@@ -29,6 +29,10 @@ PlatformHandle GetStandardInput() {
     return HandleOf(STDIN_FILENO);
 }
 
+PlatformHandle GetStandardError() {
+    return HandleOf(STDERR_FILENO);
+}
+
 bool IsValidHandle(PlatformHandle handle) {
     return Descriptor(handle) >= 0;
 }
@@ -77,16 +81,21 @@ void RestoreTextAttribute() {
     WriteToTerminal(ConsoleHandle, reset, sizeof reset - 1);
 }
 
-// Then the signal ends the program as it would have. Nothing here but
-// write(2) and the signal calls, which a handler may make.
-static void (*volatile Undo)();
+// Then the signal ends the program as it would have, unless the program
+// holds what it must let go of first: then it is only noted. Nothing here
+// but write(2) and the signal calls, which a handler may make.
+static volatile sig_atomic_t SignalCame, Holding;
 
-static void PutColoursBack(int number) {
-    if (Undo != nullptr)
-        Undo();
+static void EndBySignal(int number) {
     RestoreTextAttribute();
     signal(number, SIG_DFL);
     raise(number);
+}
+
+static void PutColoursBack(int number) {
+    SignalCame = 1;
+    if (!Holding)
+        EndBySignal(number);
 }
 
 static void CatchInterrupt() {
@@ -102,9 +111,22 @@ void KeepTextAttribute(PlatformHandle handle) {
         CatchInterrupt();
 }
 
-void UndoOnInterrupt(void (*undo)()) {
-    Undo = undo;
+void HoldInterrupts() {
+    Holding = 1;
     CatchInterrupt();
+}
+
+void ReleaseInterrupts() {
+    Holding = 0;
+}
+
+bool Interrupted() {
+    return SignalCame != 0;
+}
+
+void EndAsInterrupted() {
+    EndBySignal(SIGINT);
+    _exit(130);
 }
 
 void ClearScreen() {

@@ -5,7 +5,8 @@
 // FillConsoleOutputCharacterA, FillConsoleOutputAttribute,
 // SetConsoleCursorPosition, SetConsoleCtrlHandler, GetConsoleMode, GetConsoleOutputCP, GetACP,
 // MultiByteToWideChar, WideCharToMultiByte, WriteConsoleW, GetFileType,
-// WriteFile, ReadFile, GetLastError, SetLastError, Sleep, ExitProcess.
+// WriteFile, ReadFile, GetLastError, SetLastError, Sleep, GetTickCount,
+// CreateEventW, SetEvent, WaitForSingleObject, ExitProcess.
 #include <windows.h>
 #include "platform.h"
 
@@ -45,6 +46,10 @@ PlatformHandle GetStandardInput() {
     return GetStdHandle(STD_INPUT_HANDLE);
 }
 
+PlatformHandle GetStandardError() {
+    return GetStdHandle(STD_ERROR_HANDLE);
+}
+
 bool IsValidHandle(PlatformHandle handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
@@ -77,25 +82,54 @@ void RestoreTextAttribute() {
     __sync_lock_test_and_set(&AttributeState, ATTRIBUTE_PUT_BACK);
 }
 
-static volatile long Interrupted;
-static void (*volatile Undo)();
+// The handler runs on a thread of its own while the program goes on. Each
+// side writes its flag before it reads the other's, so that an event that
+// comes as the hold ends is either taken by the handler or seen by the
+// program, never lost.
+static long EventCame, Holding;
+static HANDLE Released;
 
-// Ctrl-C, Ctrl-Break, the window closed: what must be undone is, the
-// colours go back, and the default handling ends the program as it would
-// have.
+// Ctrl-C, Ctrl-Break, the window closed: the colours go back, and the
+// default handling ends the program as it would have. While the program
+// holds a hive it must unload first, the event is only noted; Windows ends
+// a process 5 s after a closed window's event, so that waits 4 s at most.
 static BOOL WINAPI PutColoursBack(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
-        __sync_lock_test_and_set(&Interrupted, 1);
-    if (Undo != nullptr)
-        Undo();
+    __atomic_store_n(&EventCame, 1, __ATOMIC_SEQ_CST);
+    if (__atomic_load_n(&Holding, __ATOMIC_SEQ_CST)) {
+        if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+            return TRUE;
+        WaitForSingleObject(Released, 4000);
+    }
     RestoreTextAttribute();
     return FALSE;
 }
 
-void UndoOnInterrupt(void (*undo)()) {
-    if (Undo == nullptr && !StartAttributeKept)
-        SetConsoleCtrlHandler(PutColoursBack, TRUE);
-    Undo = undo;
+static void CatchConsoleEvents() {
+    static bool caught;
+    if (!caught)
+        caught = SetConsoleCtrlHandler(PutColoursBack, TRUE);
+}
+
+void HoldInterrupts() {
+    if (Released == nullptr)
+        Released = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    __atomic_store_n(&Holding, 1, __ATOMIC_SEQ_CST);
+    CatchConsoleEvents();
+}
+
+void ReleaseInterrupts() {
+    __atomic_store_n(&Holding, 0, __ATOMIC_SEQ_CST);
+    if (Released != nullptr)
+        SetEvent(Released);
+}
+
+bool Interrupted() {
+    return __atomic_load_n(&EventCame, __ATOMIC_SEQ_CST) != 0;
+}
+
+void EndAsInterrupted() {
+    RestoreTextAttribute();
+    ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 void KeepTextAttribute(PlatformHandle handle) {
@@ -103,7 +137,7 @@ void KeepTextAttribute(PlatformHandle handle) {
     StartAttributeKept = GetConsoleScreenBufferInfo(handle, &info);
     if (StartAttributeKept) {
         StartAttribute = info.wAttributes;
-        SetConsoleCtrlHandler(PutColoursBack, TRUE);
+        CatchConsoleEvents();
     }
 }
 
@@ -195,16 +229,21 @@ uint32_t WriteSomeBytes(PlatformHandle handle, const char *bytes, size_t count, 
 }
 
 // Windows 10 and 11 end a console read that Ctrl-C interrupts with success
-// and no bytes (older ones with ERROR_OPERATION_ABORTED), and the default handler ends the program
-// on a thread of its own: taken for the end of input, the read would race it to a status 0. So the
-// program ends as the handler would, the colours put back.
+// and no bytes (older ones with ERROR_OPERATION_ABORTED), and the default
+// handler ends the program on a thread of its own: taken for the end of
+// input, the read would race it to a status 0. The read may even come back
+// before that thread has noted the event, so a console's empty read waits
+// a moment for it. Then the program ends as the handler would, the colours
+// put back.
 static void EndIfInterrupted(PlatformHandle handle) {
-    DWORD mode;
-    if ((Interrupted || GetLastError() == ERROR_OPERATION_ABORTED) &&
-        GetConsoleMode(handle, &mode)) {
-        RestoreTextAttribute();
-        ExitProcess(STATUS_CONTROL_C_EXIT);
-    }
+    DWORD mode, start = GetTickCount();
+    bool aborted = GetLastError() == ERROR_OPERATION_ABORTED;
+    if (!GetConsoleMode(handle, &mode))
+        return;
+    while (!aborted && !Interrupted() && GetTickCount() - start < 100)
+        Sleep(1);
+    if (aborted || Interrupted())
+        EndAsInterrupted();
 }
 
 // A pipe whose writer has gone answers ERROR_BROKEN_PIPE: that is its end.

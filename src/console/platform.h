@@ -10,6 +10,7 @@
 enum FileKind { FILE_KIND_CONSOLE, FILE_KIND_CHARACTER, FILE_KIND_OTHER, FILE_KIND_UNKNOWN };
 
 PlatformHandle GetStandardInput();
+PlatformHandle GetStandardError();
 bool IsValidHandle(PlatformHandle handle);
 FileKind QueryFileKind(PlatformHandle handle);
 

@@ -129,7 +129,7 @@ const FolderGuid *KnownFolderGuid(FolderId id) {
 // Every keyword names a folder, whether or not the platform knows it.
 static FolderQuery QueryOfId(FolderId id, FolderOption option) {
     const FolderGuid *known = KnownFolderGuid(id);
-    FolderQuery query = {SHELL_FOLDER, id, {}, {}, option};
+    FolderQuery query = {SHELL_FOLDER, id, {}, {}, option, true};
     if (id == TEMP_FOLDER_ID) {
         query.kind = TEMP_FOLDER;
     } else if (known != nullptr) {
@@ -137,6 +137,16 @@ static FolderQuery QueryOfId(FolderId id, FolderOption option) {
         query.guid = *known;
     }
     return query;
+}
+
+bool IsVirtualShellId(FolderId id) {
+    // Internet, Control Panel, printers, Recycle Bin, This PC, network,
+    // network connections.
+    static const FolderId virtualIds[] = {1, 3, 4, 10, 17, 18, 49};
+    for (FolderId virtualId : virtualIds)
+        if (id == virtualId)
+            return true;
+    return false;
 }
 
 void GetFolderPath(FolderId id, PathText *path, FolderOption option) {
@@ -214,7 +224,7 @@ bool ParseCsidl(Text word, FolderId *id) {
 }
 
 static bool QueryOfName(Text word, FolderOption option, FolderQuery *query) {
-    *query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}, option};
+    *query = {FOLDER_BY_GUID, NO_FOLDER_ID, {}, {}, option, false};
     if (ParseShellName(word, &query->name))
         query->kind = FOLDER_BY_NAME;
     else if (ParseCsidl(word, &query->id))

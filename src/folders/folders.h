@@ -64,12 +64,24 @@ struct FolderQuery {
     FolderGuid guid; // KNOWN_FOLDER and FOLDER_BY_GUID
     Text name;       // FOLDER_BY_NAME, in the command line's code page
     FolderOption option;
+    bool byKeyword; // the word was a keyword, not csidl:N or another form
 };
 
 // The platform's one entry (folders_win32.cpp, folders_posix.cpp): leaves
 // the folder's file-system path, or the empty text, in *path, and says
 // whether the platform knows the folder at all.
 bool AskPlatformForFolder(const FolderQuery *query, PathText *path);
+
+// Whether the question names a folder whoever asks, before anyone's path
+// is asked: a keyword's always; a csidl:N word's where the shell names a
+// place for the id, made or not; a GUID's or a shell: name's where the
+// known-folder manager knows it.
+bool NamesAFolder(const FolderQuery *query);
+
+// The shell ids whose known folder the manager files as virtual (the
+// Control Panel, the Recycle Bin, the printers, ...): they have no path,
+// whoever asks, whatever a shell answers.
+bool IsVirtualShellId(FolderId id);
 
 // A known folder as the platform's manager defines it, its texts in UTF-8.
 // The category numbers are the platform's.

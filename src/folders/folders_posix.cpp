@@ -91,6 +91,12 @@ bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {
     return false;
 }
 
+// The host names every place unverified already.
+bool NamesAFolder(const FolderQuery *query) {
+    static PathText path;
+    return query->byKeyword || AskPlatformForFolder(query, &path);
+}
+
 void ListKnownFolders(KnownFolderList *list, int) {
     list->folders = nullptr;
     list->count = 0;

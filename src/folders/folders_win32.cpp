@@ -38,26 +38,21 @@ static void KeepAsUtf8(const wchar_t *wide, DWORD length, PathText *path) {
         ToUtf8(wide, length, path);
 }
 
-static DWORD WideLength(const wchar_t *wide, DWORD limit) {
-    DWORD length = 0;
-    while (wide != nullptr && length < limit && wide[length] != 0)
-        length++;
-    return length;
-}
-
 // The item list tells a known id from an unknown one. Its path would be
 // the caller's, whatever token asked for the list: a known folder's list
 // holds aliases such as %USERPROFILE%, which SHGetPathFromIDListW resolves
 // for whoever calls it. So with another user's token the path comes from
-// the question that carries the token; a virtual folder has none there.
+// the question that carries the token. A virtual folder has none either
+// way, though Wine's shell answers the printers with its system directory.
 static bool AskShell(FolderId id, PathText *path) {
     LPITEMIDLIST list = nullptr;
     if (SHGetFolderLocation(nullptr, id, UserToken, 0, &list) != S_OK)
         return false;
     WidePath[0] = 0;
-    if (UserToken != nullptr
-            ? SHGetFolderPathW(nullptr, id, UserToken, SHGFP_TYPE_CURRENT, WidePath) != S_OK
-            : !SHGetPathFromIDListW(list, WidePath))
+    if (IsVirtualShellId(id) ||
+        (UserToken != nullptr
+             ? SHGetFolderPathW(nullptr, id, UserToken, SHGFP_TYPE_CURRENT, WidePath) != S_OK
+             : !SHGetPathFromIDListW(list, WidePath)))
         WidePath[0] = 0;
     FreeShellMemory(list);
     KeepAsUtf8(WidePath, WideLength(WidePath, MAX_PATH), path);
@@ -81,7 +76,7 @@ static bool CreateShellFolder(FolderId id) {
 // path now is no default, so a default it lacks stays without a path.
 static bool AskShellWith(FolderId id, FolderOption option, PathText *path) {
     DWORD type = option == OPTION_DEFAULT ? SHGFP_TYPE_DEFAULT : SHGFP_TYPE_CURRENT;
-    if (option == OPTION_NONE ||
+    if (option == OPTION_NONE || IsVirtualShellId(id) ||
         SHGetFolderPathW(nullptr, id | CSIDL_FLAG_DONT_VERIFY, UserToken, type, WidePath) != S_OK) {
         bool known = AskShell(id, path);
         if (option == OPTION_DEFAULT)
@@ -347,7 +342,7 @@ bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
             if (chain->count++ == 0)
                 chain->category = FolderCategory(definition.category);
             memcpy(&link->id, &id, sizeof link->id);
-            link->hasShellId = session.manager->FolderIdToCsidl(id, &csidl) == S_OK;
+            link->shellId = session.manager->FolderIdToCsidl(id, &csidl) == S_OK ? csidl : -1;
             id = definition.fidParent;
         }
         FreeDefinition(&definition);
@@ -435,6 +430,18 @@ void ForgetKnownFolders(KnownFolderList *list) {
     FreeShellMemory(list->folders);
     list->folders = nullptr;
     list->count = 0;
+}
+
+bool NamesAFolder(const FolderQuery *query) {
+    static PathText path;
+    FolderQuery asked = *query;
+    asked.option = OPTION_NOVERIFY;
+    if (query->byKeyword)
+        return true;
+    if (query->kind == SHELL_FOLDER)
+        return SHGetFolderPathW(nullptr, query->id | CSIDL_FLAG_DONT_VERIFY, UserToken,
+                                SHGFP_TYPE_CURRENT, WidePath) == S_OK;
+    return AskKnownFolderManager(&asked, &path);
 }
 
 bool AskPlatformForFolder(const FolderQuery *query, PathText *path) {

@@ -31,8 +31,13 @@ bool HaveOneRoot(Text a, Text b, bool (*same)(Text, Text));
 // exist, when their long forms are, so that an 8.3 name is its long name.
 // Only such a pair on one root touches the disk.
 bool NameOnePlace(Text a, Text b);
-// The roots of the user's OneDrive accounts, kept for WhereMoved: from the
-// environment and from each account's registry key.
+// Where a moved folder went, for the user answered for: at or under a root
+// of one of their OneDrive accounts (from their variables and each
+// account's registry key), on the network (a share, or a drive the user
+// has mapped to one), or elsewhere on a drive the platform has; untold
+// for a drive that neither the user nor the platform has.
+// FindOneDriveRoots keeps the roots of the user the thread is, whose
+// drives the platform sees.
 void FindOneDriveRoots();
 FolderMove WhereMoved(Text now);
 

@@ -7,6 +7,13 @@
 #include <shlobj.h>
 #include "win32.h"
 
+DWORD WideLength(const wchar_t *wide, DWORD limit) {
+    DWORD length = 0;
+    while (wide != nullptr && length < limit && wide[length] != 0)
+        length++;
+    return length;
+}
+
 // Three bytes at most for each unit.
 void ToUtf8(const wchar_t *wide, DWORD length, PathText *text) {
     int bytes = length == 0 ? 0

@@ -14,6 +14,9 @@ const DWORD LONGEST_PATH = 32767;
 int ToWide(Text text, wchar_t wide[LONGEST_PATH + 1]);
 // Any text of LONGEST_PATH units fits; one that does not convert is empty.
 void ToUtf8(const wchar_t *wide, DWORD length, PathText *text);
+// The units before the first zero, within `limit`: a string that the
+// registry or the shell hands over may have no terminator, or one early.
+DWORD WideLength(const wchar_t *wide, DWORD limit);
 // Alike but for letter case, by the platform's own table, as it compares
 // paths and account names.
 bool SameTextIgnoringCase(Text a, Text b);
@@ -35,14 +38,14 @@ extern HANDLE UserToken;
 DWORD UserVariable(const wchar_t *name, wchar_t *value, DWORD size);
 
 // A known folder and those above it, as the manager defines them, the
-// folder first: each one's canonical name, id, whether it has a shell id,
-// and its path below the one above. The chain ends at the profile folder,
+// folder first: each one's canonical name, id, shell id (-1 for none), and
+// its path below the one above. The chain ends at the profile folder,
 // or at a folder with no parent.
 const size_t DEEPEST_CHAIN = 8;
 struct DefinedFolder {
     Text name;
     FolderGuid id;
-    bool hasShellId;
+    int shellId;
     Text relativePath;
 };
 struct FolderChain {
@@ -55,10 +58,11 @@ struct FolderChain {
 // False where the query names no known folder, or its chain is longer.
 bool ChainOfFolder(const FolderQuery *query, FolderChain *chain);
 
-// The OneDrive roots of a user whose registry is read, not signed in:
-// their variables' values, as their logon would set them, and the accounts
-// in their hive; for WhereMoved.
-void FindOneDriveRootsOf(HKEY user, const Text *roots, size_t count);
+// For WhereMoved, the places of a user whose registry is read, not the
+// thread's: the OneDrive roots in their variables' values, as their logon
+// would set them, and in their accounts' keys, and the drives they mapped
+// to shares. Only the registry is read: nothing asks the file system.
+void FindPlacesOf(HKEY user, const Text *variables, size_t count);
 
 // Ordinal, ignoring letter case by the platform's table: below 0, 0 or
 // above 0.

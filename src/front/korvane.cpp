@@ -219,6 +219,33 @@ static void RunKnownMode(bool json, bool movedOnly) {
     ForgetKnownFolders(&list);
 }
 
+// An unload that failed however often it was tried: the answers are out,
+// the log names each key that stays loaded, and the status is the error's,
+// as any failure's.
+static void EndWithHivesLeftLoaded(const ProfileAnswers *answers) {
+    WriteOutRemaining();
+    CheckStreamError();
+    char number[12];
+    size_t digits = 0;
+    for (uint32_t left = answers->unloadError; left > 0 || digits == 0; left /= 10)
+        number[sizeof number - 1 - digits++] = char('0' + left % 10);
+    for (size_t i = 0; i < answers->leftLoadedCount; i++) {
+        char line[160];
+        size_t length = 0;
+        const Text pieces[] = {TextOf("korvane: HKEY_USERS\\"),
+                               Text{answers->leftLoaded[i].name, answers->leftLoaded[i].length},
+                               TextOf(" could not be unloaded (error "),
+                               Text{number + sizeof number - digits, digits},
+                               TextOf("); the next korvane /profiles tries again")};
+        for (Text piece : pieces) {
+            memcpy(line + length, piece.bytes, piece.length);
+            length += piece.length;
+        }
+        WriteErrorLine(Text{line, length});
+    }
+    EndWithError(answers->unloadError);
+}
+
 // A profile's object, on one line in pieces as a known folder's is: the
 // Default profile has no user and no SID, and a profile whose registry
 // could not be read no paths.
@@ -256,12 +283,19 @@ static void RunProfilesMode(ArgumentWalk arguments) {
                                                  : !(named = QueryOfWord(normal, option, &query)))
             return;
     }
-    ProfileAnswers answers;
-    UndoOnInterrupt(UnloadProfileHives);
-    if (!named ||
-        !AskEveryProfile(&query,
-                         json ? PATH_FOUND | PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED : PATH_FOUND,
-                         &answers))
+    if (!named)
+        return;
+    static ProfileAnswers answers;
+    // Other users' hives are loaded while the answers are gathered: a
+    // console event then only asks the run to stop, once they are unloaded.
+    HoldInterrupts();
+    bool asked = AskEveryProfile(
+        &query, json ? PATH_FOUND | PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED : PATH_FOUND,
+        Interrupted, &answers);
+    ReleaseInterrupts();
+    if (Interrupted())
+        EndAsInterrupted();
+    if (!asked)
         return;
     if (json)
         WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
@@ -274,6 +308,8 @@ static void RunProfilesMode(ArgumentWalk arguments) {
     if (json)
         WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
     ForgetProfiles(&answers);
+    if (answers.unloadError != 0)
+        EndWithHivesLeftLoaded(&answers);
 }
 
 // Each folder is looked up only when its row is due, so that a console shows

@@ -114,7 +114,7 @@ bool PathFromChain(const FolderLink *links, size_t count, bool endsAtProfile, Te
         base++;
     out->length = 0;
     if (base < count) {
-        if (!ExpandVariables(links[base].value, layers, layerCount, out))
+        if (!ExpandVariables(links[base].value, layers, layerCount, out) || out->length == 0)
             return false;
     } else if (!endsAtProfile || !Append(out, profile)) {
         out->length = 0;
@@ -134,15 +134,40 @@ bool PathFromChain(const FolderLink *links, size_t count, bool endsAtProfile, Te
     return out->length > 0;
 }
 
-void ShellFolderValueName(Text canonicalName, bool hasShellId, const FolderGuid *id,
-                          PathText *out) {
+void ShellFolderValueName(Text canonicalName, int shellId, const FolderGuid *id, PathText *out) {
+    const int COMPUTERSNEARME = 0x3D;
     out->length = 0;
-    if (hasShellId) {
+    if (shellId >= 0 && shellId <= COMPUTERSNEARME) {
         Append(out, canonicalName);
         return;
     }
     FormatFolderGuid(id, out->bytes);
     out->length = GUID_TEXT_LENGTH;
+}
+
+const LogonFolder LogonFolders[LOGON_FOLDER_COUNT] = {
+    {"APPDATA", "AppData", "AppData\\Roaming"},
+    {"LOCALAPPDATA", "Local AppData", "AppData\\Local"},
+};
+
+static bool SetVariable(const char *name, Text value, PathText *entry) {
+    entry->length = 0;
+    return Append(entry, TextOf(name)) && Append(entry, TextOf("=")) && Append(entry, value);
+}
+
+size_t LogonVariables(const FolderLink values[LOGON_FOLDER_COUNT], Text profile, Text domain,
+                      const VariableLayer *layers, size_t layerCount,
+                      PathText out[LOGON_FOLDER_COUNT + 1]) {
+    static PathText path;
+    size_t count = 0;
+    for (size_t i = 0; i < LOGON_FOLDER_COUNT; i++) {
+        FolderLink link = {values[i].hasValue, values[i].value,
+                           TextOf(LogonFolders[i].relativePath)};
+        count += PathFromChain(&link, 1, true, profile, layers, layerCount, false, &path) &&
+                 SetVariable(LogonFolders[i].variable, TextOfPath(&path), &out[count]);
+    }
+    count += domain.length > 0 && SetVariable("USERDOMAIN", domain, &out[count]);
+    return count;
 }
 
 bool TempPathFrom(const VariableLayer *layers, size_t layerCount, Text windows, PathText *out) {

@@ -6,6 +6,7 @@
 #define KORVANE_PROFILES_H
 
 #include "../folders/folders.h"
+#include "hives.h"
 
 // A user's SID, in decimal parts: "S-1-5-21-..." (local and domain
 // accounts) or "S-1-12-1-..." (Entra ID accounts). Never a system or
@@ -32,7 +33,7 @@ bool ExpandVariables(Text value, const VariableLayer *layers, size_t layerCount,
 
 // A known folder and those above it, the folder first: each with its
 // value in the user's shell folders, where it has one, and its path below
-// the folder above it.
+// the folder above it. A value that is no text that fits is empty.
 struct FolderLink {
     bool hasValue;
     Text value;
@@ -42,15 +43,36 @@ struct FolderLink {
 // The folder's path for the user: the first value met up the chain,
 // expanded, with the relative paths of the links below it; where no link
 // has a value and the chain ends at the profile folder, under that. The
-// default (`ownValueIgnored`) lies under the parent's current place.
+// default (`ownValueIgnored`) lies under the parent's current place. A
+// value that expands to nothing names no place, and nothing below it.
 bool PathFromChain(const FolderLink *links, size_t count, bool endsAtProfile, Text profile,
                    const VariableLayer *layers, size_t layerCount, bool ownValueIgnored,
                    PathText *out);
 
 // The name under which the shell keeps a folder's place: its canonical
-// name where it has a shell id (Desktop, Personal, My Pictures, ...), else
-// its id in braces.
-void ShellFolderValueName(Text canonicalName, bool hasShellId, const FolderGuid *id, PathText *out);
+// name where it has one of the shell ids that Windows defines (Desktop,
+// Personal, My Pictures, ...; none above COMPUTERSNEARME, 0x3D), else its
+// id in braces. Wine's manager gives Downloads and a few others ids of its
+// own above that, yet keeps their places under their ids too.
+void ShellFolderValueName(Text canonicalName, int shellId, const FolderGuid *id, PathText *out);
+
+// The folders whose places a logon puts in variables: the variable, the
+// folder's value name in the user's shell folders, and its default below
+// the profile folder.
+struct LogonFolder {
+    const char *variable, *valueName, *relativePath;
+};
+const size_t LOGON_FOLDER_COUNT = 2;
+extern const LogonFolder LogonFolders[LOGON_FOLDER_COUNT];
+
+// What a logon sets from a user's own registry, in `out` as "NAME=value":
+// APPDATA and LOCALAPPDATA, each from its folder's value in `values` (in
+// LogonFolders' order), expanded over the layers, else under the profile;
+// USERDOMAIN, the account's domain. One that cannot be named is not set.
+// How many are set.
+size_t LogonVariables(const FolderLink values[LOGON_FOLDER_COUNT], Text profile, Text domain,
+                      const VariableLayer *layers, size_t layerCount,
+                      PathText out[LOGON_FOLDER_COUNT + 1]);
 
 // The temporary directory in the temporary-path query's order over these
 // variables: TMP, TEMP, USERPROFILE, then `windows`.
@@ -68,22 +90,38 @@ struct ProfileAnswer {
     FolderMove movedTo;
 };
 
+// A key under HKEY_USERS that stays loaded: an unload failed, however
+// often it was tried.
+struct HiveLeftLoaded {
+    char name[HIVE_NAME_CAPACITY];
+    size_t length;
+};
+const size_t MOST_HIVES_LEFT_TOLD = 8;
+
 struct ProfileAnswers {
     ProfileAnswer *answers;
     size_t count;
+    // The first failed unload's error number, 0 for none, and the first
+    // keys that stay loaded.
+    uint32_t unloadError;
+    size_t leftLoadedCount;
+    HiveLeftLoaded leftLoaded[MOST_HIVES_LEFT_TOLD];
+    // Asked to stop: what was loaded is unloaded, and answers are missing.
+    bool stopped;
 };
 
 // The platform's (profiles_win32.cpp, profiles_posix.cpp): every profile
 // whose folder exists, in their order, each answered for its own user:
 // the caller's own as a lookup, a signed-in user's with their token where
-// the caller may take it, any other from their registry. `paths` as
-// ListKnownFolders takes it. Every hive it loads is unloaded again before
-// it returns. False where the query names no folder. The answers hold
-// their texts until ForgetProfiles.
-bool AskEveryProfile(const FolderQuery *query, int paths, ProfileAnswers *answers);
+// the caller may take it, any other from their registry, read whole
+// before any of their paths is looked at. `paths` as ListKnownFolders
+// takes it. `stopping` is asked before each hive is loaded and after each
+// is unloaded: once it says so, no more are. Every hive it loads is
+// unloaded, or told, before it returns. False where the query names no
+// folder (NamesAFolder). The answers hold their texts until
+// ForgetProfiles.
+bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
+                     ProfileAnswers *answers);
 void ForgetProfiles(ProfileAnswers *answers);
-// Unloads whatever hive is loaded now; for a console event that ends the
-// program while one is.
-void UnloadProfileHives();
 
 #endif

@@ -6,12 +6,12 @@
 static ProfileAnswer Only;
 static PathText Path, ByDefault;
 
-bool AskEveryProfile(const FolderQuery *query, int paths, ProfileAnswers *answers) {
-    answers->answers = nullptr;
-    answers->count = 0;
-    FolderQuery asked = *query;
-    if (!AskPlatformForFolder(&asked, &Path))
+bool AskEveryProfile(const FolderQuery *query, int paths, bool (*)(), ProfileAnswers *answers) {
+    *answers = {};
+    if (!NamesAFolder(query))
         return false;
+    FolderQuery asked = *query;
+    AskPlatformForFolder(&asked, &Path);
     ByDefault.length = 0;
     if (paths & PATHS_NOW_AND_BY_DEFAULT) {
         asked.option = OPTION_DEFAULT;
@@ -38,5 +38,3 @@ void ForgetProfiles(ProfileAnswers *answers) {
     answers->answers = nullptr;
     answers->count = 0;
 }
-
-void UnloadProfileHives() {}

@@ -1,85 +1,17 @@
 // Every profile of this machine, each answered for its own user: the
-// profile list and each user's hive read from the registry, a hive loaded
-// under HKEY_USERS where it is not and unloaded again at once, and nothing
-// written. Uses: GetFileAttributesW, GetWindowsDirectoryW,
-// GetEnvironmentVariableW, GetCurrentProcess, GetCurrentProcessId, Sleep, wsprintfW,
-// LocalFree, CloseHandle, GetProcAddress, FreeLibrary, and from advapi32,
-// loaded only for /profiles: RegOpenKeyExW, RegEnumKeyExW, RegEnumValueW,
-// RegQueryValueExW, RegGetValueW, RegCloseKey, RegLoadKeyW, RegUnLoadKeyW,
-// OpenProcessToken, LookupPrivilegeValueW, AdjustTokenPrivileges,
-// GetTokenInformation, ConvertSidToStringSidW, ConvertStringSidToSidW,
-// LookupAccountSidW.
+// profile list, and each user's own registry, read whole while their hive
+// is open (loaded for it where it is not, hives_win32.cpp); only then are
+// their folders looked at, so that a share out of reach never keeps a
+// hive loaded. Nothing is written to any registry. Uses:
+// GetFileAttributesW, GetWindowsDirectoryW, GetEnvironmentVariableW,
+// GetCurrentProcess, LocalFree, CloseHandle, and advapi32's calls
+// (win32.h).
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include "../folders/places.h"
 #include "profiles.h"
 #include "session.h"
 #include "win32.h"
-
-typedef LONG(WINAPI *KeyOpening)(HKEY, const wchar_t *, DWORD, REGSAM, HKEY *);
-typedef LONG(WINAPI *KeyEnumeration)(HKEY, DWORD, wchar_t *, DWORD *, DWORD *, wchar_t *, DWORD *,
-                                     FILETIME *);
-typedef LONG(WINAPI *ValueEnumeration)(HKEY, DWORD, wchar_t *, DWORD *, DWORD *, DWORD *, BYTE *,
-                                       DWORD *);
-typedef LONG(WINAPI *ValueReading)(HKEY, const wchar_t *, DWORD *, DWORD *, BYTE *, DWORD *);
-typedef LONG(WINAPI *ValueQuery)(HKEY, const wchar_t *, const wchar_t *, DWORD, DWORD *, void *,
-                                 DWORD *);
-typedef LONG(WINAPI *KeyClosing)(HKEY);
-typedef LONG(WINAPI *HiveLoading)(HKEY, const wchar_t *, const wchar_t *);
-typedef LONG(WINAPI *HiveUnloading)(HKEY, const wchar_t *);
-typedef BOOL(WINAPI *ProcessTokenOpening)(HANDLE, DWORD, HANDLE *);
-typedef BOOL(WINAPI *PrivilegeLookup)(const wchar_t *, const wchar_t *, LUID *);
-typedef BOOL(WINAPI *PrivilegeSetting)(HANDLE, BOOL, TOKEN_PRIVILEGES *, DWORD, void *, DWORD *);
-typedef BOOL(WINAPI *TokenQuery)(HANDLE, TOKEN_INFORMATION_CLASS, void *, DWORD, DWORD *);
-typedef BOOL(WINAPI *SidWriting)(PSID, wchar_t **);
-typedef BOOL(WINAPI *SidReading)(const wchar_t *, PSID *);
-typedef BOOL(WINAPI *SidNaming)(const wchar_t *, PSID, wchar_t *, DWORD *, wchar_t *, DWORD *,
-                                SID_NAME_USE *);
-
-static HMODULE Advapi;
-static KeyOpening OpenKey;
-static KeyEnumeration EnumerateKeys;
-static ValueEnumeration EnumerateValues;
-static ValueReading ReadValue;
-static ValueQuery QueryValue;
-static KeyClosing CloseKey;
-static HiveLoading LoadHive;
-static HiveUnloading UnloadHive;
-static ProcessTokenOpening OpenToken;
-static PrivilegeLookup LookupPrivilege;
-static PrivilegeSetting SetPrivileges;
-static TokenQuery QueryToken;
-static SidWriting WriteSid;
-static SidReading ReadSid;
-static SidNaming NameSid;
-
-static bool LoadRegistryCalls() {
-    static const struct {
-        const char *name;
-        void **call;
-    } calls[] = {
-        {"RegOpenKeyExW", (void **)&OpenKey},
-        {"RegEnumKeyExW", (void **)&EnumerateKeys},
-        {"RegEnumValueW", (void **)&EnumerateValues},
-        {"RegQueryValueExW", (void **)&ReadValue},
-        {"RegGetValueW", (void **)&QueryValue},
-        {"RegCloseKey", (void **)&CloseKey},
-        {"RegLoadKeyW", (void **)&LoadHive},
-        {"RegUnLoadKeyW", (void **)&UnloadHive},
-        {"OpenProcessToken", (void **)&OpenToken},
-        {"LookupPrivilegeValueW", (void **)&LookupPrivilege},
-        {"AdjustTokenPrivileges", (void **)&SetPrivileges},
-        {"GetTokenInformation", (void **)&QueryToken},
-        {"ConvertSidToStringSidW", (void **)&WriteSid},
-        {"ConvertStringSidToSidW", (void **)&ReadSid},
-        {"LookupAccountSidW", (void **)&NameSid},
-    };
-    Advapi = LoadSystemLibrary(L"advapi32.dll");
-    bool all = Advapi != nullptr;
-    for (const auto &call : calls)
-        all = all && (*call.call = (void *)GetProcAddress(Advapi, call.name)) != nullptr;
-    return all;
-}
 
 static const wchar_t *const PROFILE_LIST =
     L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
@@ -131,9 +63,10 @@ static bool KeepProfile(HKEY list, const wchar_t *subkey, const wchar_t *value, 
     DWORD size = sizeof Wide;
     ListedProfile *profile = &Listed[*count];
     if (*count == sizeof Listed / sizeof Listed[0] ||
-        QueryValue(list, subkey, value, RRF_RT_REG_SZ, nullptr, Wide, &size) != ERROR_SUCCESS ||
-        size < 2 * sizeof(wchar_t) || !IsFolder(Wide) ||
-        !KeepWide(Wide, size / sizeof(wchar_t) - 1, &profile->folder))
+        Registry.QueryValue(list, subkey, value, RRF_RT_REG_SZ, nullptr, Wide, &size) !=
+            ERROR_SUCCESS ||
+        WideLength(Wide, size / sizeof(wchar_t)) == 0 || !IsFolder(Wide) ||
+        !KeepWide(Wide, WideLength(Wide, size / sizeof(wchar_t)), &profile->folder))
         return false;
     profile->sid = sid;
     profile->isDefault = subkey == nullptr;
@@ -144,13 +77,14 @@ static bool KeepProfile(HKEY list, const wchar_t *subkey, const wchar_t *value, 
 static size_t ReadProfileList() {
     HKEY list;
     size_t count = 0;
-    if (OpenKey(HKEY_LOCAL_MACHINE, PROFILE_LIST, 0, KEY_READ, &list) != ERROR_SUCCESS)
+    if (Registry.OpenKey(HKEY_LOCAL_MACHINE, PROFILE_LIST, 0, KEY_READ, &list) != ERROR_SUCCESS)
         return 0;
     wchar_t name[256];
     DWORD length = 256;
     LONG read;
-    for (DWORD i = 0; (read = EnumerateKeys(list, i, name, &length, nullptr, nullptr, nullptr,
-                                            nullptr)) != ERROR_NO_MORE_ITEMS;
+    for (DWORD i = 0; (read = Registry.EnumerateKeys(list, i, name, &length, nullptr, nullptr,
+                                                     nullptr, nullptr)) == ERROR_SUCCESS ||
+                      read == ERROR_MORE_DATA;
          i++, length = 256) {
         Text sid;
         size_t mark = BytesUsed;
@@ -159,7 +93,7 @@ static size_t ReadProfileList() {
             BytesUsed = mark;
     }
     KeepProfile(list, nullptr, L"Default", Text{"", 0}, &count);
-    CloseKey(list);
+    Registry.CloseKey(list);
     for (size_t i = 1; i < count; i++) {
         ListedProfile profile = Listed[i];
         size_t at = i;
@@ -179,7 +113,7 @@ static bool NameAccount(PSID sid, Text *user, Text *name, Text *domain) {
     static wchar_t account[256 + 1], accountDomain[256 + 1];
     DWORD nameSize = 256 + 1, domainSize = 256 + 1;
     SID_NAME_USE use;
-    if (!NameSid(nullptr, sid, account, &nameSize, accountDomain, &domainSize, &use) ||
+    if (!Registry.NameSid(nullptr, sid, account, &nameSize, accountDomain, &domainSize, &use) ||
         !KeepWide(accountDomain, DWORD(wcslen(accountDomain)), domain) ||
         !KeepWide(account, DWORD(wcslen(account)), name))
         return false;
@@ -195,8 +129,8 @@ static bool SidOfToken(HANDLE token, Text *sid) {
     static BYTE user[1024];
     DWORD bytes;
     wchar_t *text = nullptr;
-    bool named = QueryToken(token, TokenUser, user, sizeof user, &bytes) &&
-                 WriteSid(((TOKEN_USER *)user)->User.Sid, &text) &&
+    bool named = Registry.QueryToken(token, TokenUser, user, sizeof user, &bytes) &&
+                 Registry.WriteSid(((TOKEN_USER *)user)->User.Sid, &text) &&
                  KeepWide(text, DWORD(wcslen(text)), sid);
     if (text != nullptr)
         LocalFree(text);
@@ -208,125 +142,21 @@ static Text OwnSid;
 static void FindOwnSid() {
     HANDLE token = nullptr;
     OwnSid.length = 0;
-    if (OpenToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    if (Registry.OpenToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
         SidOfToken(token, &OwnSid);
         CloseHandle(token);
     }
 }
 
-// Loading another user's hive needs both privileges enabled; an elevated
-// administrator and SYSTEM hold them, anyone else is refused the load.
-static void EnableHivePrivileges() {
-    static const wchar_t *const names[] = {L"SeBackupPrivilege", L"SeRestorePrivilege"};
-    struct {
-        DWORD count;
-        LUID_AND_ATTRIBUTES privileges[2];
-    } wanted = {2, {}};
-    HANDLE token = nullptr;
-    bool found = true;
-    for (size_t i = 0; i < 2; i++) {
-        found = found && LookupPrivilege(nullptr, names[i], &wanted.privileges[i].Luid);
-        wanted.privileges[i].Attributes = SE_PRIVILEGE_ENABLED;
-    }
-    if (found && OpenToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        SetPrivileges(token, FALSE, (TOKEN_PRIVILEGES *)&wanted, 0, nullptr, nullptr);
-    if (token != nullptr)
-        CloseHandle(token);
-}
-
-// The hive this run has loaded, if any, and the keys open in it: a console
-// event may end the program while it is.
-static wchar_t LoadedName[64];
-static volatile bool HiveLoaded;
-static HKEY HiveKey, ShellFoldersKey;
-
-static void CloseHiveKeys() {
-    HKEY *keys[] = {&ShellFoldersKey, &HiveKey};
-    for (HKEY *key : keys)
-        if (*key != nullptr) {
-            CloseKey(*key);
-            *key = nullptr;
-        }
-}
-
-void UnloadProfileHives() {
-    if (CloseKey == nullptr || UnloadHive == nullptr)
-        return;
-    CloseHiveKeys();
-    if (HiveLoaded) {
-        UnloadHive(HKEY_USERS, LoadedName);
-        HiveLoaded = false;
-    }
-}
-
-// "korvane-<process id>-<n>": no other program's, and none of an earlier
-// load of this run.
-static void NameLoadedHive() {
-    static unsigned loads;
-    wsprintfW(LoadedName, L"korvane-%u-%u", unsigned(GetCurrentProcessId()), loads++);
-}
-
-static bool AppendFileName(Text folder, const wchar_t *name) {
-    int units = ToWide(folder, Wide);
-    size_t length = wcslen(name);
-    if (units == 0 || size_t(units) + 1 + length > LONGEST_PATH)
-        return false;
-    if (Wide[units - 1] != L'\\')
-        Wide[units++] = L'\\';
-    memcpy(Wide + units, name, (length + 1) * sizeof(wchar_t));
-    return true;
-}
-
-// A hive in use (another run, the user signing in) is tried again for a
-// second. A failed load but for a missing file may still leave a key of
-// that name (Wine does, for a file that is no hive): it is unloaded.
-static bool LoadProfileHive(Text folder) {
-    if (!(AppendFileName(folder, L"NTUSER.DAT") &&
-          GetFileAttributesW(Wide) != INVALID_FILE_ATTRIBUTES) &&
-        !(AppendFileName(folder, L"NTUSER.MAN") &&
-          GetFileAttributesW(Wide) != INVALID_FILE_ATTRIBUTES))
-        return false;
-    static bool enabled;
-    if (!enabled) {
-        EnableHivePrivileges();
-        enabled = true;
-    }
-    NameLoadedHive();
-    LONG loaded = LoadHive(HKEY_USERS, LoadedName, Wide);
-    for (int tries = 0; loaded == ERROR_SHARING_VIOLATION && tries < 10; tries++) {
-        Sleep(100);
-        loaded = LoadHive(HKEY_USERS, LoadedName, Wide);
-    }
-    if (loaded != ERROR_SUCCESS && loaded != ERROR_FILE_NOT_FOUND)
-        UnloadHive(HKEY_USERS, LoadedName);
-    HiveLoaded = loaded == ERROR_SUCCESS;
-    return HiveLoaded;
-}
-
-// The user's own hive: loaded already where the user is signed in or
-// another program holds it (and then never unloaded here), else from the
-// profile's file. The Default profile is always its file: HKEY_USERS\.DEFAULT
-// is SYSTEM's own.
-static bool OpenProfileHive(const ListedProfile *profile) {
-    if (!profile->isDefault && ToWide(profile->sid, Wide) > 0 &&
-        OpenKey(HKEY_USERS, Wide, 0, KEY_READ, &HiveKey) == ERROR_SUCCESS)
-        return true;
-    HiveKey = nullptr;
-    if (!LoadProfileHive(profile->folder))
-        return false;
-    if (OpenKey(HKEY_USERS, LoadedName, 0, KEY_READ, &HiveKey) == ERROR_SUCCESS)
-        return true;
-    HiveKey = nullptr;
-    UnloadProfileHives();
-    return false;
-}
-
-// Variables, as a logon sets them, in layers: the profile's own, the
-// user's, the machine's, and the machine-wide names that a logon takes
-// from elsewhere, which the program's own environment has.
+// Variables, as a logon sets them, in layers, the first that has a name
+// winning: the profile's own; the user's volatile ones, which a signed-in
+// user's logon wrote; the user's; those a logon sets from the user's
+// folders and account; the machine's; and the machine-wide names that a
+// logon takes from elsewhere, which the program's own environment has.
 static Text Entries[4096];
 static size_t EntryCount;
-static VariableLayer Layers[4];
+enum { OWN, VOLATILE, USERS, LOGON, MACHINE, PROCESS, LAYER_COUNT };
+static VariableLayer Layers[LAYER_COUNT];
 
 static bool KeepEntry(const wchar_t *name, Text value) {
     Text kept, rest;
@@ -339,23 +169,39 @@ static bool KeepEntry(const wchar_t *name, Text value) {
     return true;
 }
 
-static void KeepKeyVariables(HKEY key, const wchar_t *subkey) {
+// A value read whole into Wide, `size` bytes that the read reported: a
+// string's text up to its first zero, whatever its byte count and whether
+// or not it ends in one. False for any other type, or a text that does
+// not convert.
+static bool TextOfValue(DWORD type, DWORD size, PathText *text) {
+    DWORD units = WideLength(Wide, size / sizeof(wchar_t));
+    text->length = 0;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return false;
+    ToUtf8(Wide, units, text);
+    return units == 0 || text->length > 0;
+}
+
+// Each variable of the key. Sizes come only from reads that succeeded: a
+// value too large for the buffer, or of another type, is no variable.
+static void KeepKeyVariables(HKEY key, const wchar_t *subkey, size_t layer) {
     HKEY variables;
-    if (OpenKey(key, subkey, 0, KEY_READ, &variables) != ERROR_SUCCESS)
-        return;
-    static wchar_t name[16384];
-    DWORD nameLength = 16384, size = sizeof Wide - sizeof(wchar_t), type;
-    LONG read;
-    for (DWORD i = 0; (read = EnumerateValues(variables, i, name, &nameLength, nullptr, &type,
-                                              (BYTE *)Wide, &size)) != ERROR_NO_MORE_ITEMS;
-         i++, nameLength = 16384, size = sizeof Wide - sizeof(wchar_t)) {
+    size_t start = EntryCount;
+    if (Registry.OpenKey(key, subkey, 0, KEY_READ, &variables) == ERROR_SUCCESS) {
+        static wchar_t name[16384];
         static PathText value;
-        Wide[size / sizeof(wchar_t)] = 0;
-        ToUtf8(Wide, DWORD(wcslen(Wide)), &value);
-        if (read == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ))
-            KeepEntry(name, TextOfPath(&value));
+        for (DWORD i = 0;; i++) {
+            DWORD nameLength = 16384, size = sizeof Wide - sizeof(wchar_t), type;
+            LONG read = Registry.EnumerateValues(variables, i, name, &nameLength, nullptr, &type,
+                                                 (BYTE *)Wide, &size);
+            if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA)
+                break;
+            if (read == ERROR_SUCCESS && nameLength > 0 && TextOfValue(type, size, &value))
+                KeepEntry(name, TextOfPath(&value));
+        }
+        Registry.CloseKey(variables);
     }
-    CloseKey(variables);
+    Layers[layer] = {Entries + start, EntryCount - start};
 }
 
 static void KeepProcessVariables() {
@@ -374,6 +220,7 @@ static void KeepProcessVariables() {
         L"ALLUSERSPROFILE",
         L"COMPUTERNAME",
     };
+    size_t start = EntryCount;
     for (const wchar_t *name : names) {
         DWORD length = GetEnvironmentVariableW(name, Wide, LONGEST_PATH + 1);
         static PathText value;
@@ -381,28 +228,22 @@ static void KeepProcessVariables() {
         if (length > 0 && length <= LONGEST_PATH)
             KeepEntry(name, TextOfPath(&value));
     }
+    Layers[PROCESS] = {Entries + start, EntryCount - start};
 }
 
-// The machine's layers are read once; each user's two before each answer.
-static void StartMachineLayers() {
-    EntryCount = 0;
-    KeepKeyVariables(HKEY_LOCAL_MACHINE,
-                     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
-    size_t machine = EntryCount;
-    KeepProcessVariables();
-    Layers[2] = {Entries, machine};
-    Layers[3] = {Entries + machine, EntryCount - machine};
-}
-
-static void StartUserLayers(const ListedProfile *profile, Text name) {
-    size_t start = EntryCount;
-    KeepEntry(L"USERPROFILE", profile->folder);
-    if (name.length > 0)
-        KeepEntry(L"USERNAME", name);
-    size_t own = EntryCount;
-    KeepKeyVariables(HiveKey, L"Environment");
-    Layers[0] = {Entries + start, own - start};
-    Layers[1] = {Entries + own, EntryCount - own};
+// A folder's value in the user's shell folders: none, its text, or, for a
+// value that is no text that fits, an empty one, which names no place:
+// nothing is guessed from it.
+static void ReadFolderValue(HKEY folders, Text name, FolderLink *link) {
+    static PathText value;
+    DWORD type, size = sizeof Wide - sizeof(wchar_t);
+    LONG read = folders != nullptr && ToWide(name, OtherWide) > 0
+                    ? Registry.ReadValue(folders, OtherWide, nullptr, &type, (BYTE *)Wide, &size)
+                    : LONG(ERROR_FILE_NOT_FOUND);
+    link->hasValue = read != ERROR_FILE_NOT_FOUND;
+    link->value = Text{"", 0};
+    if (read == ERROR_SUCCESS && TextOfValue(type, size, &value))
+        Keep(TextOfPath(&value), &link->value);
 }
 
 // A place the answers hold: paths found, and where each folder is now and
@@ -421,9 +262,9 @@ static void Settle(Found *found, int paths) {
 }
 
 // As a lookup asks, for whoever the thread is now.
-static bool AskAsLookup(const FolderQuery *query, int paths, Found *found) {
+static void AskAsLookup(const FolderQuery *query, int paths, Found *found) {
     FolderQuery asked = *query;
-    bool known = AskPlatformForFolder(&asked, &found->path);
+    AskPlatformForFolder(&asked, &found->path);
     found->now.length = found->byDefault.length = 0;
     if (paths & PATHS_NOW_AND_BY_DEFAULT) {
         asked.option = OPTION_NOVERIFY;
@@ -434,52 +275,83 @@ static bool AskAsLookup(const FolderQuery *query, int paths, Found *found) {
     if (paths & WHERE_MOVED)
         FindOneDriveRoots();
     Settle(found, paths);
-    return known;
 }
 
 static FolderChain Chain;
+static FolderLink Links[DEEPEST_CHAIN];
 
-// The shell's rule over the user's registry: the folder's value, else its
-// default under its parent's place for this user, up to the profile folder.
-static void AskRegistry(const ListedProfile *profile, const FolderQuery *query, bool chained,
-                        const Found *machine, int paths, Found *found) {
+// Everything a user's answer needs from their registry, while their hive
+// is open: their variables, the values up the folder's chain, and their
+// OneDrive roots and mapped drives. Nothing here asks the file system.
+static void ReadUserRegistry(HKEY hive, const ListedProfile *profile, Text name, Text domain,
+                             bool chained, int paths) {
+    size_t start = EntryCount;
+    KeepEntry(L"USERPROFILE", profile->folder);
+    if (name.length > 0)
+        KeepEntry(L"USERNAME", name);
+    Layers[OWN] = {Entries + start, EntryCount - start};
+    KeepKeyVariables(hive, L"Volatile Environment", VOLATILE);
+    KeepKeyVariables(hive, L"Environment", USERS);
+    Layers[LOGON] = {Entries + EntryCount, 0};
+    HKEY folders;
+    if (Registry.OpenKey(hive, SHELL_FOLDERS, 0, KEY_READ, &folders) != ERROR_SUCCESS)
+        folders = nullptr;
+    FolderLink logon[LOGON_FOLDER_COUNT];
+    for (size_t i = 0; i < LOGON_FOLDER_COUNT; i++)
+        ReadFolderValue(folders, TextOf(LogonFolders[i].valueName), &logon[i]);
+    static PathText set[LOGON_FOLDER_COUNT + 1];
+    size_t count = LogonVariables(logon, profile->folder, domain, Layers, LAYER_COUNT, set);
+    start = EntryCount;
+    for (size_t i = 0; i < count; i++)
+        if (EntryCount < sizeof Entries / sizeof Entries[0] &&
+            Keep(TextOfPath(&set[i]), &Entries[EntryCount]))
+            EntryCount++;
+    Layers[LOGON] = {Entries + start, EntryCount - start};
+    for (size_t i = 0; chained && Chain.category == FOLDER_PER_USER && i < Chain.count; i++) {
+        static PathText valueName;
+        const DefinedFolder *link = &Chain.links[i];
+        ShellFolderValueName(link->name, link->shellId, &link->id, &valueName);
+        ReadFolderValue(folders, TextOfPath(&valueName), &Links[i]);
+        Links[i].relativePath = link->relativePath;
+    }
+    if (folders != nullptr)
+        Registry.CloseKey(folders);
+    if (paths & WHERE_MOVED) {
+        static const char *const names[] = {"%OneDriveCommercial%", "%OneDriveConsumer%",
+                                            "%OneDrive%"};
+        Text roots[3];
+        size_t rootCount = 0;
+        for (const char *variable : names) {
+            static PathText root;
+            if (ExpandVariables(TextOf(variable), Layers, LAYER_COUNT, &root) &&
+                Keep(TextOfPath(&root), &roots[rootCount]))
+                rootCount++;
+        }
+        FindPlacesOf(hive, roots, rootCount);
+    }
+}
+
+// The shell's rule over what was read of the user's registry: the
+// folder's value, else its default under its parent's place for this
+// user, up to the profile folder. Only now is the disk asked.
+static void AnswerFromRegistry(const ListedProfile *profile, const FolderQuery *query, bool chained,
+                               const Found *machine, int paths, Found *found) {
     found->path.length = found->now.length = found->byDefault.length = 0;
     if (query->kind == TEMP_FOLDER) {
         UINT length = GetWindowsDirectoryW(Wide, LONGEST_PATH + 1);
         static PathText windows;
         ToUtf8(Wide, length <= LONGEST_PATH ? length : 0, &windows);
-        TempPathFrom(Layers, 4, TextOfPath(&windows), &found->now);
+        TempPathFrom(Layers, LAYER_COUNT, TextOfPath(&windows), &found->now);
         found->byDefault = found->now;
     } else if (chained && Chain.isProfile) {
         memcpy(found->now.bytes, profile->folder.bytes, profile->folder.length);
         found->now.length = found->byDefault.length = profile->folder.length;
         memcpy(found->byDefault.bytes, profile->folder.bytes, profile->folder.length);
     } else if (chained && Chain.category == FOLDER_PER_USER) {
-        FolderLink links[DEEPEST_CHAIN];
-        if (OpenKey(HiveKey, SHELL_FOLDERS, 0, KEY_READ, &ShellFoldersKey) != ERROR_SUCCESS)
-            ShellFoldersKey = nullptr;
-        for (size_t i = 0; i < Chain.count; i++) {
-            static PathText name, value;
-            const DefinedFolder *link = &Chain.links[i];
-            ShellFolderValueName(link->name, link->hasShellId, &link->id, &name);
-            DWORD type, size = sizeof Wide - sizeof(wchar_t);
-            links[i] = {false, {}, link->relativePath};
-            if (ShellFoldersKey != nullptr && ToWide(TextOfPath(&name), OtherWide) > 0 &&
-                ReadValue(ShellFoldersKey, OtherWide, nullptr, &type, (BYTE *)Wide, &size) ==
-                    ERROR_SUCCESS &&
-                (type == REG_SZ || type == REG_EXPAND_SZ)) {
-                Wide[size / sizeof(wchar_t)] = 0;
-                ToUtf8(Wide, DWORD(wcslen(Wide)), &value);
-                links[i].hasValue = Keep(TextOfPath(&value), &links[i].value);
-            }
-        }
-        PathFromChain(links, Chain.count, Chain.endsAtProfile, profile->folder, Layers, 4, false,
-                      &found->now);
-        PathFromChain(links, Chain.count, Chain.endsAtProfile, profile->folder, Layers, 4, true,
-                      &found->byDefault);
-        if (ShellFoldersKey != nullptr)
-            CloseKey(ShellFoldersKey);
-        ShellFoldersKey = nullptr;
+        PathFromChain(Links, Chain.count, Chain.endsAtProfile, profile->folder, Layers, LAYER_COUNT,
+                      false, &found->now);
+        PathFromChain(Links, Chain.count, Chain.endsAtProfile, profile->folder, Layers, LAYER_COUNT,
+                      true, &found->byDefault);
     } else {
         // Common and fixed folders are the machine's, the same for everyone;
         // a virtual one has no path; a shell id that the manager does not
@@ -492,19 +364,6 @@ static void AskRegistry(const ListedProfile *profile, const FolderQuery *query, 
     if (query->option == OPTION_NOVERIFY || query->kind == TEMP_FOLDER ||
         IsFolderText(TextOfPath(&found->now)))
         found->path = found->now;
-    if (paths & WHERE_MOVED) {
-        static const char *const names[] = {"%OneDriveCommercial%", "%OneDriveConsumer%",
-                                            "%OneDrive%"};
-        Text roots[3];
-        size_t count = 0;
-        for (const char *name : names) {
-            static PathText root;
-            if (ExpandVariables(TextOf(name), Layers, 4, &root) &&
-                Keep(TextOfPath(&root), &roots[count]))
-                count++;
-        }
-        FindOneDriveRootsOf(HiveKey, roots, count);
-    }
     Settle(found, paths);
 }
 
@@ -521,17 +380,30 @@ static bool FindSession(Text name, Text domain, const SessionUser *sessions, siz
     return false;
 }
 
+static void TellLeftLoaded(DWORD error, Text name, ProfileAnswers *answers) {
+    if (answers->unloadError == 0)
+        answers->unloadError = error;
+    if (answers->leftLoadedCount == MOST_HIVES_LEFT_TOLD)
+        return;
+    HiveLeftLoaded *left = &answers->leftLoaded[answers->leftLoadedCount++];
+    memcpy(left->name, name.bytes, name.length);
+    left->length = name.length;
+}
+
 // Whose answers: the caller's own profile's are a lookup's; a signed-in
 // user's are asked with their token where the caller may take it, and that
 // token is the profile's user's; any other's come from their registry.
-static void AnswerProfile(const ListedProfile *profile, const FolderQuery *query, bool chained,
+// False where the run is to stop.
+static bool AnswerProfile(const ListedProfile *profile, const FolderQuery *query, bool chained,
                           const Found *own, int paths, const SessionUser *sessions,
-                          size_t sessionCount, ProfileAnswer *answer, Found *found) {
+                          size_t sessionCount, bool (*stopping)(), ProfileAnswers *answers,
+                          Found *found) {
+    ProfileAnswer *answer = &answers->answers[answers->count];
     Text name = {"", 0}, domain = {"", 0};
     PSID sid = nullptr;
     DWORD session = NO_SESSION;
     answer->user = Text{"", 0};
-    if (!profile->isDefault && ToWide(profile->sid, Wide) > 0 && ReadSid(Wide, &sid))
+    if (!profile->isDefault && ToWide(profile->sid, Wide) > 0 && Registry.ReadSid(Wide, &sid))
         NameAccount(sid, &answer->user, &name, &domain);
     if (sid != nullptr)
         LocalFree(sid);
@@ -542,7 +414,7 @@ static void AnswerProfile(const ListedProfile *profile, const FolderQuery *query
     answer->answered = true;
     if (!profile->isDefault && SameTextIgnoringCase(profile->sid, OwnSid)) {
         *found = *own;
-        return;
+        return true;
     }
     if (answer->signedIn && AnswerForUserOfSession(session)) {
         Text tokenSid;
@@ -552,21 +424,29 @@ static void AnswerProfile(const ListedProfile *profile, const FolderQuery *query
             AskAsLookup(query, paths, found);
         StopAnsweringForSessionUser();
         if (theirs)
-            return;
+            return true;
     }
-    answer->answered = OpenProfileHive(profile);
     found->path.length = found->byDefault.length = 0;
     found->moved = false;
     found->movedTo = MOVE_UNTOLD;
+    HKEY hive;
+    answer->answered = !stopping() && OpenUserHive(profile->isDefault ? Text{"", 0} : profile->sid,
+                                                   profile->folder, &hive);
+    if (!answer->answered)
+        return !stopping();
     // One user's variables and values are let go of before the next's.
-    if (answer->answered) {
-        size_t entries = EntryCount, bytes = BytesUsed;
-        StartUserLayers(profile, name);
-        AskRegistry(profile, query, chained, own, paths, found);
-        EntryCount = entries;
-        BytesUsed = bytes;
-    }
-    UnloadProfileHives();
+    size_t entries = EntryCount, bytes = BytesUsed;
+    ReadUserRegistry(hive, profile, name, domain, chained, paths);
+    Text left;
+    DWORD unloaded = CloseUserHive(hive, &left);
+    if (unloaded != ERROR_SUCCESS)
+        TellLeftLoaded(unloaded, left, answers);
+    bool going = !stopping();
+    if (going)
+        AnswerFromRegistry(profile, query, chained, own, paths, found);
+    EntryCount = entries;
+    BytesUsed = bytes;
+    return going;
 }
 
 // Each answer's paths in one block of the shell's memory.
@@ -584,38 +464,38 @@ static bool KeepAnswer(ProfileAnswer *answer, const Found *found) {
     return true;
 }
 
-bool AskEveryProfile(const FolderQuery *query, int paths, ProfileAnswers *answers) {
+bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
+                     ProfileAnswers *answers) {
     static Found own, found;
     static SessionUser sessions[256];
-    answers->answers = nullptr;
-    answers->count = 0;
+    *answers = {};
     BytesUsed = 0;
-    if (!AskAsLookup(query, paths, &own))
+    if (!NamesAFolder(query))
         return false;
-    if (!LoadRegistryCalls()) {
-        if (Advapi != nullptr)
-            FreeLibrary(Advapi);
+    AskAsLookup(query, paths, &own);
+    if (!LoadRegistryCalls())
         return true;
-    }
     size_t count = ReadProfileList();
     bool chained = query->kind != TEMP_FOLDER && ChainOfFolder(query, &Chain);
     DWORD console;
     size_t sessionCount =
         ListSessionUsers(sessions, sizeof sessions / sizeof sessions[0], &console);
     FindOwnSid();
-    StartMachineLayers();
+    EntryCount = 0;
+    KeepKeyVariables(HKEY_LOCAL_MACHINE,
+                     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", MACHINE);
+    KeepProcessVariables();
+    StartReadingHives(stopping);
     answers->answers = (ProfileAnswer *)AllocateShellMemory(count * sizeof(ProfileAnswer) + 1);
-    for (size_t i = 0; answers->answers != nullptr && i < count; i++) {
-        ProfileAnswer *answer = &answers->answers[answers->count];
-        AnswerProfile(&Listed[i], query, chained, &own, paths, sessions, sessionCount, answer,
-                      &found);
-        if (KeepAnswer(answer, &found))
+    for (size_t i = 0; answers->answers != nullptr && i < count && !answers->stopped; i++) {
+        answers->stopped = !AnswerProfile(&Listed[i], query, chained, &own, paths, sessions,
+                                          sessionCount, stopping, answers, &found);
+        if (!answers->stopped && KeepAnswer(&answers->answers[answers->count], &found))
             answers->count++;
     }
+    StopReadingHives();
     StopAnsweringForSignedInUser();
-    CloseKey = nullptr;
-    FreeLibrary(Advapi);
-    Advapi = nullptr;
+    FreeRegistryCalls();
     return true;
 }
 

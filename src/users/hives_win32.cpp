@@ -1,0 +1,283 @@
+// Other users' hives: loaded under HKEY_USERS only while their values are
+// read, unloaded at once, and what a killed run left loaded unloaded by the
+// next. A hive left loaded locks its user's NTUSER.DAT until the machine
+// restarts, and their next sign-in gets a temporary profile. Uses:
+// GetFileAttributesW, GetCurrentProcess, GetCurrentProcessId,
+// GetProcessTimes, GetModuleFileNameW, OpenProcess, WaitForSingleObject,
+// CloseHandle, GetLastError, Sleep, GetModuleHandleA, GetProcAddress,
+// FreeLibrary, where it exists QueryFullProcessImageNameW, and advapi32's
+// calls (win32.h).
+#define _WIN32_WINNT 0x0600
+#include <windows.h>
+#include "hives.h"
+#include "win32.h"
+
+RegistryCalls Registry;
+static HMODULE Advapi;
+
+bool LoadRegistryCalls() {
+    static const struct {
+        const char *name;
+        size_t at;
+    } calls[] = {
+        {"RegOpenKeyExW", offsetof(RegistryCalls, OpenKey)},
+        {"RegEnumKeyExW", offsetof(RegistryCalls, EnumerateKeys)},
+        {"RegEnumValueW", offsetof(RegistryCalls, EnumerateValues)},
+        {"RegQueryValueExW", offsetof(RegistryCalls, ReadValue)},
+        {"RegGetValueW", offsetof(RegistryCalls, QueryValue)},
+        {"RegCloseKey", offsetof(RegistryCalls, CloseKey)},
+        {"RegLoadKeyW", offsetof(RegistryCalls, LoadHive)},
+        {"RegUnLoadKeyW", offsetof(RegistryCalls, UnloadHive)},
+        {"OpenProcessToken", offsetof(RegistryCalls, OpenToken)},
+        {"LookupPrivilegeValueW", offsetof(RegistryCalls, LookupPrivilege)},
+        {"AdjustTokenPrivileges", offsetof(RegistryCalls, SetPrivileges)},
+        {"GetTokenInformation", offsetof(RegistryCalls, QueryToken)},
+        {"ConvertSidToStringSidW", offsetof(RegistryCalls, WriteSid)},
+        {"ConvertStringSidToSidW", offsetof(RegistryCalls, ReadSid)},
+        {"LookupAccountSidW", offsetof(RegistryCalls, NameSid)},
+    };
+    Advapi = LoadSystemLibrary(L"advapi32.dll");
+    bool all = Advapi != nullptr;
+    for (const auto &call : calls) {
+        FARPROC found = all ? GetProcAddress(Advapi, call.name) : nullptr;
+        memcpy((char *)&Registry + call.at, &found, sizeof found);
+        all = found != nullptr;
+    }
+    if (!all)
+        FreeRegistryCalls();
+    return all;
+}
+
+void FreeRegistryCalls() {
+    if (Advapi != nullptr)
+        FreeLibrary(Advapi);
+    Advapi = nullptr;
+    memset(&Registry, 0, sizeof Registry);
+}
+
+static bool (*Stopping)();
+
+// Both privileges, as they were before the run enabled them: Windows hands
+// back the previous state of those it changed.
+static struct {
+    DWORD count;
+    LUID_AND_ATTRIBUTES privileges[2];
+} Previous;
+
+static bool AdjustPrivileges(TOKEN_PRIVILEGES *wanted, bool keepPrevious) {
+    HANDLE token = nullptr;
+    DWORD size = 0;
+    bool adjusted =
+        Registry.OpenToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) &&
+        Registry.SetPrivileges(token, FALSE, wanted, keepPrevious ? sizeof Previous : 0,
+                               keepPrevious ? (TOKEN_PRIVILEGES *)&Previous : nullptr,
+                               keepPrevious ? &size : nullptr);
+    if (token != nullptr)
+        CloseHandle(token);
+    return adjusted;
+}
+
+// Loading another user's hive needs both enabled; an elevated
+// administrator and SYSTEM hold them, anyone else is refused the load.
+static void EnableHivePrivileges() {
+    static const wchar_t *const names[] = {L"SeBackupPrivilege", L"SeRestorePrivilege"};
+    struct {
+        DWORD count;
+        LUID_AND_ATTRIBUTES privileges[2];
+    } wanted = {2, {}};
+    bool found = true;
+    for (size_t i = 0; i < 2; i++) {
+        found = found && Registry.LookupPrivilege(nullptr, names[i], &wanted.privileges[i].Luid);
+        wanted.privileges[i].Attributes = SE_PRIVILEGE_ENABLED;
+    }
+    Previous.count = 0;
+    if (found && !AdjustPrivileges((TOKEN_PRIVILEGES *)&wanted, true))
+        Previous.count = 0;
+}
+
+static uint32_t OwnPid;
+static uint64_t OwnCreation;
+static wchar_t OwnImage[MAX_PATH + 1];
+
+static uint64_t TimeOf(FILETIME time) {
+    return uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// The file name of a path: what follows its last backslash.
+static const wchar_t *FileNameOf(const wchar_t *path) {
+    const wchar_t *name = path;
+    for (const wchar_t *at = path; *at != 0; at++)
+        if (*at == L'\\')
+            name = at + 1;
+    return name;
+}
+
+typedef BOOL(WINAPI *ImageNameQuery)(HANDLE, DWORD, wchar_t *, DWORD *);
+
+static bool RunsOwnImageName(HANDLE process) {
+    static wchar_t image[LONGEST_PATH + 1];
+    DWORD size = LONGEST_PATH + 1;
+    ImageNameQuery query = ImageNameQuery(
+        (void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW"));
+    static PathText one, other;
+    const wchar_t *own = FileNameOf(OwnImage);
+    if (query == nullptr || !query(process, 0, image, &size))
+        return true;
+    const wchar_t *theirs = FileNameOf(image);
+    ToUtf8(own, WideLength(own, MAX_PATH), &one);
+    ToUtf8(theirs, WideLength(theirs, LONGEST_PATH), &other);
+    return SameTextIgnoringCase(TextOfPath(&one), TextOfPath(&other));
+}
+
+// A process that has ended while someone still holds a handle to it is no
+// live one; one that may not be asked is taken for alive.
+static HiveOwner OwnerOf(uint32_t pid) {
+    HiveOwner owner = {NO_OWNER, 0, false};
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) {
+        owner.seen = GetLastError() == ERROR_INVALID_PARAMETER ? NO_OWNER : OWNER_HIDDEN;
+        return owner;
+    }
+    FILETIME created, exited, kernel, user;
+    if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+        owner.seen = NO_OWNER;
+    } else if (GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        owner = {OWNER_SEEN, TimeOf(created), RunsOwnImageName(process)};
+    } else {
+        owner.seen = OWNER_HIDDEN;
+    }
+    CloseHandle(process);
+    return owner;
+}
+
+static DWORD UnloadKey(const wchar_t *name) {
+    LONG unloaded = Registry.UnloadHive(HKEY_USERS, name);
+    // A virus scanner, or any program, may hold a key in the hive a moment.
+    for (int tries = 0; unloaded == ERROR_ACCESS_DENIED && tries < 10; tries++) {
+        Sleep(100);
+        unloaded = Registry.UnloadHive(HKEY_USERS, name);
+    }
+    return DWORD(unloaded);
+}
+
+// Task Scheduler's stop, a deployment's time-out and taskkill /f end a run
+// with no handler at all; its keys are unloaded here. HKEY_USERS holds a
+// few keys, each user's and a run's; they are listed before any goes.
+static void UnloadKeysOfEndedRuns() {
+    static wchar_t names[64][HIVE_NAME_CAPACITY];
+    size_t count = 0;
+    DWORD length = HIVE_NAME_CAPACITY;
+    LONG read;
+    for (DWORD i = 0; count < 64; i++, length = HIVE_NAME_CAPACITY) {
+        read = Registry.EnumerateKeys(HKEY_USERS, i, names[count], &length, nullptr, nullptr,
+                                      nullptr, nullptr);
+        if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA)
+            break;
+        // A name too long for a run's is none.
+        static PathText name;
+        HiveName hive;
+        ToUtf8(names[count], read == ERROR_SUCCESS ? length : 0, &name);
+        if (ReadHiveName(TextOfPath(&name), &hive)) {
+            HiveOwner owner = OwnerOf(hive.pid);
+            count += IsLeftByEndedRun(&hive, OwnPid, &owner);
+        }
+    }
+    for (size_t i = 0; i < count && !Stopping(); i++)
+        UnloadKey(names[i]);
+}
+
+void StartReadingHives(bool (*stopping)()) {
+    FILETIME created, exited, kernel, user;
+    Stopping = stopping;
+    OwnPid = GetCurrentProcessId();
+    OwnCreation = GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)
+                      ? TimeOf(created)
+                      : 0;
+    DWORD length = GetModuleFileNameW(nullptr, OwnImage, MAX_PATH + 1);
+    OwnImage[length <= MAX_PATH ? length : 0] = 0;
+    EnableHivePrivileges();
+    UnloadKeysOfEndedRuns();
+}
+
+void StopReadingHives() {
+    if (Previous.count > 0)
+        AdjustPrivileges((TOKEN_PRIVILEGES *)&Previous, false);
+    Previous.count = 0;
+}
+
+// The key this run loaded last, and the hive open in it; none where the
+// one open is a user's own.
+static wchar_t LoadedName[HIVE_NAME_CAPACITY];
+static char LoadedNameText[HIVE_NAME_CAPACITY];
+static size_t LoadedLength;
+static HKEY LoadedKey;
+
+static wchar_t File[LONGEST_PATH + 1];
+
+static bool FindHiveFile(Text folder) {
+    size_t base = size_t(ToWide(folder, File));
+    if (base == 0)
+        return false;
+    if (File[base - 1] != L'\\')
+        File[base++] = L'\\';
+    // A mandatory profile's is the one Windows loads, whatever is beside it.
+    static const wchar_t *const names[] = {L"NTUSER.MAN", L"NTUSER.DAT"};
+    for (const wchar_t *name : names) {
+        size_t length = wcslen(name);
+        if (base + length > LONGEST_PATH)
+            return false;
+        memcpy(File + base, name, (length + 1) * sizeof(wchar_t));
+        if (GetFileAttributesW(File) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return false;
+}
+
+static bool OpenSignedInHive(Text sid, HKEY *hive) {
+    static wchar_t wide[256];
+    return sid.length > 0 && sid.length < 256 && ToWide(sid, wide) > 0 &&
+           Registry.OpenKey(HKEY_USERS, wide, 0, KEY_READ, hive) == ERROR_SUCCESS;
+}
+
+bool OpenUserHive(Text sid, Text folder, HKEY *hive) {
+    static uint32_t loads;
+    *hive = nullptr;
+    if (OpenSignedInHive(sid, hive))
+        return true;
+    if (!FindHiveFile(folder) || Stopping())
+        return false;
+    LoadedLength = FormatHiveName(OwnPid, OwnCreation, loads++, LoadedNameText);
+    for (size_t i = 0; i <= LoadedLength; i++)
+        LoadedName[i] = i < LoadedLength ? wchar_t(LoadedNameText[i]) : 0;
+    LONG loaded = Registry.LoadHive(HKEY_USERS, LoadedName, File);
+    // The user may be signing in: their own is then the one to read.
+    for (int tries = 0; loaded == ERROR_SHARING_VIOLATION && tries < 10 && !Stopping(); tries++) {
+        Sleep(100);
+        if (OpenSignedInHive(sid, hive))
+            return true;
+        loaded = Registry.LoadHive(HKEY_USERS, LoadedName, File);
+    }
+    // A failed load may still leave a key of that name (Wine does, for a
+    // file that is no hive).
+    if (loaded != ERROR_SUCCESS) {
+        if (loaded != ERROR_FILE_NOT_FOUND)
+            Registry.UnloadHive(HKEY_USERS, LoadedName);
+        return false;
+    }
+    if (Registry.OpenKey(HKEY_USERS, LoadedName, 0, KEY_READ, hive) == ERROR_SUCCESS) {
+        LoadedKey = *hive;
+        return true;
+    }
+    *hive = nullptr;
+    UnloadKey(LoadedName);
+    return false;
+}
+
+DWORD CloseUserHive(HKEY hive, Text *name) {
+    Registry.CloseKey(hive);
+    if (hive != LoadedKey)
+        return 0;
+    LoadedKey = nullptr;
+    *name = Text{LoadedNameText, LoadedLength};
+    return UnloadKey(LoadedName);
+}
