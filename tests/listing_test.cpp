@@ -262,8 +262,8 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
         {{"--known", "appdata"}, appdata},
         {{"/moved"}, moved, false},
         {{"-MOVED", "/JSON"}, movedJson, false},
-        // The caller's profile alone here; never for one signed-in user.
-        {{"/profiles", "appdata"}, Expected(appdata + "\r\n", "")},
+        // Never for one signed-in user; the caller's own is counted below.
+        {{"/loggedon", "/profiles", "appdata"}, none},
         {{"-PROFILES", "/noverify", "/JSON"}, none},
         {{"profiles", "/create", "appdata"}, none},
         {{"/profiles", "nothing", "appdata"}, none},
@@ -273,6 +273,14 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
         for (Sink sink : {SINK_FILE, SINK_PIPE})
             ExpectOutput({c.words, sink, SOURCE_OPEN}, c.out, c.forUser && sink == SINK_PIPE);
     EXPECT_EQ(std::count(all.asCaller.begin(), all.asCaller.end(), '\n'), 67);
+    // Every profile's line, the caller's own among them once, whoever else
+    // this machine has.
+    std::string profiles = "\n" + RunKorvane({{"/profiles", "appdata"}, SINK_PIPE}).out;
+    size_t own = 0;
+    for (size_t at = 0; (at = profiles.find("\n" + appdata + "\r\n", at)) != std::string::npos;
+         at++)
+        own++;
+    EXPECT_EQ(own, 1u) << profiles;
     // Each name, after "shell:", gives the path of its line; PrintersFolder
     // is virtual, though Wine's manager gives it the system directory.
     std::vector<ListedFolder> folders = KnownInOrder();

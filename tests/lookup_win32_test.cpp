@@ -239,28 +239,38 @@ TEST(NamedFolders, NameWhatThePlatformKnowsAndNothingElse) {
     }
 }
 
+static void RemoveTree(const std::wstring &path);
+
 static bool IsFolder(const std::string &path) {
     DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// In a prefix of its own (tests/CMakeLists.txt), each row starts with the
-// folder removed, and the folder above it if that is then empty. Without an
-// option a folder that is missing is not named (but the temporary directory
-// is never checked); /noverify names it where the platform says it would
-// be and leaves it missing; /create makes it. An option after the word is
-// never looked at. (Not Downloads: Wine makes it as a link to the Linux
-// home, which no Windows program can remove for the next row.)
+static const wchar_t *const SHELL_FOLDERS =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// In a prefix of its own (tests/CMakeLists.txt), each folder is first moved,
+// by its shell folders value, into a place made here, and each row starts
+// with it removed, and the folder above it: removing the user's own would
+// fail on Windows, where each holds its desktop.ini. Without an option a
+// folder that is missing is not named (but the temporary directory is
+// never checked); /noverify names it where the platform says it would be
+// and leaves it missing; /create makes it. An option after the word is
+// never looked at. The values go back at the end. (Not Downloads: Wine
+// makes it as a link to the Linux home.)
 TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
-    const std::vector<std::string> temp = TempEnvironment("C:\\korvane-missing\\temp");
+    const std::wstring place = L"C:\\korvane-missing";
+    const std::vector<std::string> temp = TempEnvironment("C:\\korvane-missing\\TEMP\\temp");
     const struct {
         std::string word, keyword;
+        std::wstring value; // in the user's shell folders; none for temp
     } folders[] = {
-        {"favorites", "FAVORITES"},
-        {"saved_games", "SAVED_GAMES"},
-        {"{BFB9D5E0-C6A9-404C-B2B2-AE6DB6AF4968}", "LINKS"},
-        {"shell:Contacts", "CONTACTS"},
-        {"temp", "TEMP"},
+        {"favorites", "FAVORITES", L"Favorites"},
+        {"saved_games", "SAVED_GAMES", L"{4C5C32FF-BB9D-43B0-B5B4-2D72E54EAAA4}"},
+        {"{BFB9D5E0-C6A9-404C-B2B2-AE6DB6AF4968}", "LINKS",
+         L"{BFB9D5E0-C6A9-404C-B2B2-AE6DB6AF4968}"},
+        {"shell:Contacts", "CONTACTS", L"{56784854-C6CB-462B-8169-88E350ACB882}"},
+        {"temp", "TEMP", L""},
     };
     const struct {
         std::vector<std::string> before, after;
@@ -272,14 +282,24 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
         {{"/create"}, {}, true, true},
         {{"-CREATE", "x", "/noverify"}, {}, true, true},
     };
+    CreateDirectoryW(place.c_str(), nullptr);
     for (const auto &folder : folders) {
         bool isTemp = folder.keyword == "TEMP";
+        wchar_t saved[MAX_PATH];
+        DWORD size = sizeof saved, type = REG_EXPAND_SZ;
+        bool had = !isTemp &&
+                   RegGetValueW(HKEY_CURRENT_USER, SHELL_FOLDERS, folder.value.c_str(),
+                                RRF_RT_ANY | RRF_NOEXPAND, &type, saved, &size) == ERROR_SUCCESS;
+        std::wstring moved = place + L"\\" + Wide(folder.keyword) + L"\\folder";
+        if (!isTemp)
+            RegSetKeyValueW(HKEY_CURRENT_USER, SHELL_FOLDERS, folder.value.c_str(), REG_EXPAND_SZ,
+                            moved.c_str(), DWORD(2 * (moved.size() + 1)));
         std::string path =
             isTemp ? ReportedTempPath(temp) : ReportedPath(folder.keyword, UNVERIFIED);
-        ASSERT_FALSE(path.empty()) << "the platform should say where " << folder.keyword << " goes";
+        EXPECT_EQ(Wide(path).rfind(place, 0), 0u) << "the platform should name it there";
         std::string above = path.substr(0, path.find_last_of('\\', path.size() - 2));
         for (const auto &row : rows) {
-            RemoveDirectoryW(Wide(path).c_str());
+            RemoveTree(Wide(path));
             RemoveDirectoryW(Wide(above).c_str());
             ASSERT_FALSE(IsFolder(path)) << path << " should be removable";
             Launch launch = {row.before};
@@ -291,21 +311,27 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
             EXPECT_EQ(outcome.out, row.named || isTemp ? Printed(path) : "") << launch.words[0];
             EXPECT_EQ(IsFolder(path), row.made) << launch.words[0] << " " << folder.word;
         }
+        if (had)
+            RegSetKeyValueW(HKEY_CURRENT_USER, SHELL_FOLDERS, folder.value.c_str(), type, saved,
+                            size);
+        else if (!isTemp)
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, SHELL_FOLDERS, folder.value.c_str());
     }
+    RemoveTree(place);
 }
 
 // In the same prefix, folders moved as OneDrive and Group Policy move them,
 // by User Shell Folders values: under the root that OneDrive's variable
 // names, with %USERPROFILE%; under a second account's root, to a folder
-// that exists; to a share; elsewhere, to a folder not made. Others name
-// their own default place another way, and have not moved: in letter case
-// alone, with a trailing backslash, ".", "/" or an 8.3 name. A plain lookup
+// that exists; to a share that cannot resolve; elsewhere, to a folder not
+// made. Others name their own default place another way, and have not
+// moved: in letter case alone, with a trailing backslash (which Windows'
+// shell drops), ".", "/" or an 8.3 name (where the volume makes them;
+// else its own long name). A plain lookup
 // finds a folder that is there; /default names where it would be, and
 // makes nothing, whatever option is beside it. The moves stay: the prefix
 // is these tests' own.
 TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
-    const wchar_t *const shellFolders =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     wchar_t profile[MAX_PATH], shortName[MAX_PATH] = L"";
     ExpandEnvironmentStringsW(L"%USERPROFILE%", profile, MAX_PATH);
     std::wstring slashed = profile;
@@ -313,7 +339,6 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
     std::wstring templates = Wide(ReportedPath("TEMPLATES", BY_DEFAULT));
     CreateDirectoryW(templates.c_str(), nullptr);
     GetShortPathNameW(templates.c_str(), shortName, MAX_PATH);
-    ASSERT_NE(std::wstring(shortName), templates) << "the platform should give an 8.3 name";
     const struct {
         std::wstring value, to;
         std::string word, keyword, name, movedTo; // movedTo empty: not moved
@@ -323,8 +348,8 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
          "Personal", "onedrive", false},
         {L"{374DE290-123F-4565-9164-39C4925E467B}", L"C:\\OneDrive - Fabrikam\\Downloads",
          "downloads", "DOWNLOADS", "Downloads", "onedrive", true},
-        {L"My Pictures", L"\\\\server\\share\\Pictures", "\"shell:My Pictures\"", "MYPICTURES",
-         "My Pictures", "network", false},
+        {L"My Pictures", L"\\\\server.invalid\\share\\Pictures", "\"shell:My Pictures\"",
+         "MYPICTURES", "My Pictures", "network", false},
         {L"SendTo", L"C:\\korvane-not-made\\SendTo", "sendto", "SENDTO", "SendTo", "local", false},
         {L"{7D1D3A04-DEBB-4115-95CF-2F29DA2920DA}", L"%USERPROFILE%\\SEARCHES",
          "{7d1d3a04-debb-4115-95cf-2f29da2920da}", "SEARCHES", "Searches", "", true},
@@ -341,7 +366,7 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
               ERROR_SUCCESS);
     std::map<std::string, std::string> movedTo;
     for (const auto &move : moves) {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, shellFolders, move.value.c_str(),
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, SHELL_FOLDERS, move.value.c_str(),
                                   REG_EXPAND_SZ, move.to.c_str(), DWORD(2 * (move.to.size() + 1))),
                   ERROR_SUCCESS);
         wchar_t to[MAX_PATH];
@@ -365,7 +390,7 @@ TEST(MovedFolders, AreListedAndNamedWhereTheyWouldBe) {
         wchar_t to[MAX_PATH];
         ExpandEnvironmentStringsW(move.to.c_str(), to, MAX_PATH);
         std::string now = ReportedPath(move.keyword, UNVERIFIED);
-        ASSERT_EQ(Wide(now), std::wstring(to)) << "the platform should report the move";
+        ASSERT_EQ(Delimited(now), Delimited(Utf8(to))) << "the platform should report the move";
         std::string byDefault = ReportedPath(move.keyword, BY_DEFAULT);
         ASSERT_EQ(!AreOnePlace(now, byDefault), !move.movedTo.empty())
             << "the platform should name the default apart: " << byDefault;
@@ -406,6 +431,15 @@ static void RemoveTree(const std::wstring &path) {
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);
     RemoveDirectoryW(path.c_str());
+}
+
+// Wine's ProfileList holds the caller alone, and no Default profile.
+TEST(Listing, ProfilesUnderWineAreTheCallersAlone) {
+    if (!IsWine())
+        GTEST_SKIP() << "needs a machine whose profiles are the caller's alone";
+    for (Sink sink : {SINK_FILE, SINK_PIPE})
+        EXPECT_EQ(RunKorvane({{"/profiles", "appdata"}, sink}).out,
+                  Printed(ReportedPath("APPDATA")) + "\r\n");
 }
 
 // Another user's folders, asked in this process with a token for which
@@ -482,19 +516,21 @@ static std::string FileBytes(const std::wstring &path) {
 // and hive files that the platform writes (RegSaveKeyW of a key filled
 // here). One is offline, with a moved Desktop and Downloads, a redirected
 // AppData that its Favorites follows through %APPDATA%, an unexpandable
-// Documents, its own TMP, variables of 70 KB and over 1 MB, and Pictures
-// of no string type; one's hive is loaded already, with a Volatile
-// Environment that its Documents names, a Music of no string type, and
-// variables without a terminator or of an odd byte count; one is
-// mandatory, its NTUSER.MAN beside an NTUSER.DAT; one has no hive and one
-// a file that is no hive (no answers at all); one has no folder and one is
-// no SID (never listed); and the Default profile, its own hive. Keys that
-// killed runs left loaded are unloaded, a live run's is kept. Each line is
-// the value written here, or its default under the profile or the
-// redirected parent; the caller's is its own lookup's, missing where its
-// folder is (its Templates value names a folder not made: Wine links
-// Templates to the Linux home, which a rename of the link would move). Nothing else stays loaded
-// and no hive file changes. The profiles go again: Wine has no Default profile of its own.
+// Documents, its own TMP, variables of 70 KB and over 1 MB, Pictures of no
+// string type, and Music on a drive it maps to a share; one's hive is
+// loaded already, with a Volatile Environment that its Documents names, a
+// Music of no string type, and variables without a terminator or of an
+// odd byte count; one is mandatory, its NTUSER.MAN beside an NTUSER.DAT,
+// its Music on a drive nobody has; one has no hive and one a file that is
+// no hive (no answers at all); one has no folder and one is no SID (never
+// listed); and the Default profile, its own hive. Keys that ended runs
+// left loaded are unloaded, a live run's is kept. Each line is the value
+// written here, or its default under the profile or the redirected
+// parent; the caller's is its own lookup's, missing where its folder is
+// (its Templates value names a folder not made: Wine links Templates to
+// the Linux home, which renaming the link would move). Nothing else stays
+// loaded and no hive file changes. The profiles go again: Wine has no
+// Default profile of its own.
 TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
     if (!IsWine())
         GTEST_SKIP() << "needs a machine whose profiles are the caller's alone";
@@ -532,6 +568,8 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
           {L"Favorites", L"%APPDATA%\\Favs"},
           {L"Personal", L"%HOMESHARE%\\Documents"},
           {L"My Pictures", L"C:\\binary", REG_BINARY},
+          {L"My Music", L"H:\\Music"},
+          {L"Network\\H\\RemotePath", L"\\\\server.invalid\\home\\alice", REG_SZ},
           {L"Environment\\TMP", L"%USERPROFILE%\\tmp"},
           {L"Environment\\BIG", std::wstring(35000, L'b')},
           {L"Environment\\HUGE", std::wstring(600000, L'h')}}},
@@ -548,7 +586,9 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
         {L"S-1-5-21-7-7-7-1006",
          L"dave",
          MANDATORY,
-         {{L"Desktop", root + L"dave\\Mandatory"}, {L"Environment\\TMP", L"%USERPROFILE%\\Man"}}},
+         {{L"Desktop", root + L"dave\\Mandatory"},
+          {L"My Music", L"Q:\\Music"},
+          {L"Environment\\TMP", L"%USERPROFILE%\\Man"}}},
         {L"S-1-12-1-7-7-7-1004", L"erin", NOT_A_HIVE, {}},
         {L"S-1-5-21-7-7-7-1005", L"gone", NO_FOLDER, {}},
         {L"S-1-5-21-7-7-7-1001.bak", L"carol", NO_HIVE, {}},
@@ -670,11 +710,7 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
          at + "bob\\Pictures\\",
          at + "dave\\Pictures\\",
          at + "Default\\Pictures\\"},
-        {{"/noverify", "mymusic"},
-         at + "alice\\Music\\",
-         "",
-         at + "dave\\Music\\",
-         at + "Default\\Music\\"},
+        {{"/noverify", "mymusic"}, "H:\\Music\\", "", "Q:\\Music\\", at + "Default\\Music\\"},
         {{"temp"},
          at + "alice\\tmp\\",
          at + "bob\\b\\tmp\\",
@@ -713,8 +749,8 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
                ", \"profile\": " + JsonPath(profile) +
                ", \"signedIn\": false, \"path\": " + JsonPath(path) +
                ", \"defaultPath\": " + JsonPath(byDefault) +
-               ", \"moved\": " + (movedTo.empty() ? "false" : "true") +
-               ", \"movedTo\": " + (movedTo.empty() ? "null" : "\"" + movedTo + "\"");
+               ", \"moved\": " + (movedTo.empty() ? "false" : "true") + ", \"movedTo\": " +
+               (movedTo.empty() || movedTo == "untold" ? "null" : "\"" + movedTo + "\"");
     };
     for (const std::string &expected :
          {"[\r\n" +
@@ -734,6 +770,13 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
         json.find("\"signedIn\": true, \"path\": " + JsonPath(ReportedPath("DESKTOP")) + ", "),
         std::string::npos)
         << "the caller's own, signed in: " << json;
+    // A drive the user mapped to a share is the network; one that neither
+    // the user nor this machine has is a place untold.
+    json = RunKorvane({{"/profiles", "/json", "mymusic"}}).out;
+    for (const std::string &expected :
+         {object("S-1-5-21-7-7-7-1001", at + "alice", "", at + "alice\\Music", "network"),
+          object("S-1-5-21-7-7-7-1006", at + "dave", "", at + "dave\\Music", "untold")})
+        EXPECT_NE(json.find(expected), std::string::npos) << json;
     EXPECT_EQ(SubkeysOf(HKEY_USERS), loaded);
     EXPECT_EQ(FileBytes(root + L"alice\\NTUSER.DAT") + FileBytes(root + L"Default\\NTUSER.DAT") +
                   FileBytes(root + L"erin\\NTUSER.DAT"),

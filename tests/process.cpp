@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include "process.h"
 #include "system.h"
@@ -85,15 +87,35 @@ Outcome RunKorvane(const Launch &launch) {
         ADD_FAILURE() << "the program could not be started: error " << error;
         CloseEnd(&feeder);
     }
-    std::thread feeding;
+    std::thread feeding, watching;
     size_t fedPeak = 0;
     if (feeder != NO_HANDLE)
         feeding = std::thread(Feed, feeder, launch.input, launch.inputRepeats, child, file,
                               launch.outputBeforeInput, &fedPeak);
+    std::mutex ending;
+    std::condition_variable ended;
+    bool done = false, overran = false;
+    if (child != NO_HANDLE)
+        watching = std::thread([&] {
+            std::unique_lock<std::mutex> lock(ending);
+            overran = !ended.wait_for(lock, std::chrono::seconds(RUN_LIMIT_SECONDS),
+                                      [&] { return done; });
+            if (overran)
+                EndProgram(child);
+        });
     if (child != NO_HANDLE) {
         if (reader != NO_HANDLE)
             outcome.out = ReadWhole(reader);
         outcome.status = WaitForProgram(child, &outcome.peakMemory);
+        {
+            std::lock_guard<std::mutex> lock(ending);
+            done = true;
+        }
+        ended.notify_one();
+        watching.join();
+        if (overran)
+            ADD_FAILURE() << "the program still ran after " << RUN_LIMIT_SECONDS
+                          << " s and was ended";
     }
     if (feeding.joinable())
         feeding.join();

@@ -19,8 +19,11 @@ enum Source { SOURCE_EMPTY, SOURCE_BYTES, SOURCE_CLOSED, SOURCE_OPEN };
 
 // Statuses no exit gives: the program could not be started at all (the
 // test has failed already), or on the host it was ended by signal N, as
-// ENDED_BY_SIGNAL + N.
+// ENDED_BY_SIGNAL + N. A program still running after RUN_LIMIT is ended
+// (a korvane that wrongly waits on its input would block the run for
+// ever), and the test fails.
 const unsigned NOT_STARTED = 0xDEAD;
+const int RUN_LIMIT_SECONDS = 120;
 const unsigned ENDED_BY_SIGNAL = 0x100;
 
 struct Outcome {

@@ -8,7 +8,10 @@ SHA256SUMS as sha256sum checks it, the manifests naming the archives, and
 the same bytes both times; scripts/verify-release passes on the archives
 and fails on a changed byte. The checks archive, unpacked into a fresh
 Wine prefix, passes check.cmd with every test and changes nothing; /all
-passes too and puts back what it moved; a damaged korvane.exe fails it. Then scripts/release, for a version that the
+passes too and puts back what it moved; a damaged or missing build, a
+test program without its summary, and no build at all fail it;
+GTEST_REPEAT changes no count; /restore puts back an interrupted /all
+(check_kit's table). Then scripts/release, for a version that the
 changelog lacks or with a wrong password, must stop before it builds
 anything.
 
@@ -168,47 +171,130 @@ def tests_of(kit, prefix, home, machine, everything):
     return count
 
 
-def check_kit(archive):
-    """The checks archive unpacked and run in a fresh prefix: every test of
-    every build this machine runs passes, and the registry and the users
-    tree are as before; /all in another passes and puts back what it moved;
-    and a korvane.exe with a damaged keyword table fails it."""
-    kit = tempfile.mkdtemp()
-    zipfile.ZipFile(archive).extractall(kit)
-    machines = ["win32", "win64"] if subprocess.run([TOP + "/cmake/wine-run",
-                                                     "--i386-runs"]).returncode == 0 else ["win64"]
-    # Where Wine here runs no 32-bit program, check.cmd must find that
-    # build unable to start, as it would on such a machine.
-    if "win32" not in machines:
-        shutil.rmtree(os.path.join(kit, "win32"))
-    for everything in (False, True):
-        prefix, home = new_prefix()
-        expected = sum(tests_of(kit, prefix, home, m, everything) for m in machines)
-        # Wine's shell writes a few machine values the first time a folder
-        # is asked for; that is before the checks, not theirs.
-        for machine in machines:
-            wine(prefix, home, [os.path.join(kit, machine, "korvane.exe"), "/known"])
+def remove(*names):
+    return lambda kit, drive: [os.remove(os.path.join(kit, n)) for n in names]
+
+
+def copy(source, target):
+    return lambda kit, drive: shutil.copy(os.path.join(kit, source), os.path.join(kit, target))
+
+
+def damage_keyword_table(kit, drive):
+    for machine in ("win32", "win64"):
+        program = os.path.join(kit, machine, "korvane.exe")
+        if os.path.exists(program):
+            data = open(program, "rb").read()
+            open(program, "wb").write(data.replace(b"PERSONAL\0", b"PERSONAX\0", 1))
+
+
+def own_folder(kit, drive):
+    """A file of the user's, in a folder inside one that /all's moving tests
+    make: it must outlive the run."""
+    os.makedirs(os.path.join(drive, "OneDrive - Fabrikam", "Mine"), exist_ok=True)
+    open(os.path.join(drive, "OneDrive - Fabrikam", "Mine", "own.txt"), "w").write("mine")
+
+
+def interrupt(prefix, home, kit, drive):
+    """check.cmd /all ended as a cancelled job ends it, once its copies are
+    kept, and the moves a test makes then: Documents to a share, a second
+    OneDrive account, its Downloads made."""
+    environment = dict(os.environ, WINEPREFIX=prefix, HOME=home)
+    run = subprocess.Popen([TOP + "/cmake/wine-run", "--x86_64", "cmd", "/c", "check.cmd", "/all"],
+                           cwd=kit, env=environment, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+    users = os.path.join(drive, "users")
+    for _ in range(1200):
+        if any(os.path.exists(os.path.join(users, user, temp, "korvane-checks-backup", "ready"))
+               for user in os.listdir(users) for temp in ("Temp", "AppData/Local/Temp")):
+            break
+        time.sleep(0.1)
+    subprocess.run(["wineserver", "-k"], env=environment)
+    run.wait()
+    shell = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+    wine(prefix, home, ["reg", "add", shell, "/v", "Personal", "/t", "REG_EXPAND_SZ", "/d",
+                        r"\\server.invalid\share\Documents", "/f"])
+    wine(prefix, home, ["reg", "add", r"HKCU\Software\Microsoft\OneDrive\Accounts\Business2", "/v",
+                        "UserFolder", "/d", r"C:\OneDrive - Fabrikam", "/f"])
+    os.makedirs(os.path.join(drive, "OneDrive - Fabrikam", "Downloads"), exist_ok=True)
+
+
+def check_kit(archive, machines):
+    """The checks archive unpacked and run, each row in a kit of its own.
+    The whole kit runs in two fresh prefixes: every test of every build
+    this machine runs passes, and the registry and the users tree are as
+    before; /all, unpacked under a Cyrillic folder name, passes, puts back
+    what it moved and keeps what it did not make; a damaged keyword table
+    fails. Rows that need only the kit's layout share the second prefix,
+    with unit_tests.exe standing for program_tests.exe too: each gives its
+    status and last line, and, where it runs no fault, the counts of the
+    builds it runs."""
+    whole = tempfile.mkdtemp()
+    zipfile.ZipFile(archive).extractall(whole)
+    skip = {} if "win32" in machines else {"KORVANE_CHECKS_SKIP": "win32"}
+    not_run = "" if "win32" in machines else "; not run: win32"
+    some = r"\d+ passed, [1-9]\d* failed, \d+ skipped(; not run: win32)?"
+    rows = [
+        # what, the whole kit or the cut one, its folder, what is done to it,
+        # the words, the environment, whether it passes, and the last line:
+        # a count of the builds run (with or without /all) or a pattern
+        ("every test of every build passes", True, "kit", None, [], {}, True, "plain"),
+        ("/all under a Cyrillic folder name passes, keeping the user's own", True,
+         "Дмитрий", own_folder, ["/all"], {}, True, "all"),
+        ("a damaged keyword table fails", True, "kit", damage_keyword_table, [], {}, False,
+         some),
+        ("a missing win64 build fails", False, "cut", remove("win64/korvane.exe"), [], {},
+         False, some),
+        ("no build at all fails", False, "cut",
+         remove("win32/korvane.exe", "win64/korvane.exe"), [], {}, False, some),
+        ("GTEST_REPEAT=2 changes no count", False, "cut", None, [], {"GTEST_REPEAT": "2"}, True,
+         "plain"),
+        ("a test program that prints nothing and ends with 0 fails", False, "cut",
+         copy("win64/korvane.exe", "win64/unit_tests.exe"), [], {}, False, some),
+        ("an interrupted /all is put back by /restore", False, "cut", "interrupt", ["/restore"],
+         {}, True, "put back"),
+    ]
+    prefix = home = None
+    for what, whole_kit, folder, change, words, variables, passes, last_line in rows:
+        kit = os.path.join(tempfile.mkdtemp(), folder)
+        shutil.copytree(whole, kit)
+        if not whole_kit:
+            for machine in ("win32", "win64"):
+                shutil.copy(os.path.join(kit, machine, "unit_tests.exe"),
+                            os.path.join(kit, machine, "program_tests.exe"))
+        if whole_kit and change != damage_keyword_table:
+            prefix, home = new_prefix()
+            # Wine's shell writes a few machine values the first time a
+            # folder is asked for; that is before the checks, not theirs.
+            for machine in machines:
+                wine(prefix, home, [os.path.join(kit, machine, "korvane.exe"), "/known"])
+        drive = os.path.join(prefix, "drive_c")
+        if change not in (None, "interrupt"):
+            change(kit, drive)
+        if last_line in ("plain", "all"):
+            last_line = "%d passed, 0 failed, 0 skipped%s" % (sum(
+                tests_of(kit, prefix, home, m, last_line == "all") for m in machines), not_run)
         settle(prefix)
         before = (registry(prefix), users(prefix))
-        words = ["cmd", "/c", "check.cmd"] + (["/all"] if everything else [])
-        done = wine(prefix, home, words, cwd=kit)
+        if change == "interrupt":
+            interrupt(prefix, home, kit, drive)
+        done = subprocess.run([TOP + "/cmake/wine-run", "--x86_64", "cmd", "/c", "check.cmd"] +
+                              words, cwd=kit, capture_output=True, text=True, errors="replace",
+                              env=dict(os.environ, WINEPREFIX=prefix, HOME=home, **skip,
+                                       **variables))
         settle(prefix)
-        last = done.stdout.strip().splitlines()[-1:] or [""]
-        check(done.returncode == 0 and last[0] == "%d passed, 0 failed, 0 skipped" % expected,
-              "check.cmd %s: every test of %s passes: %r" % (" ".join(words[3:]),
-                                                              ", ".join(machines), done.stdout))
-        after = (registry(prefix), users(prefix))
-        changed = [k for k in set(before[0]) | set(after[0]) if before[0].get(k) != after[0].get(k)]
-        check(not changed, "... and leaves the registry as it was: %r" % changed[:5])
-        check(before[1] == after[1], "... and the users tree: %r" % (before[1] ^ after[1]))
-    program = os.path.join(kit, machines[0], "korvane.exe")
-    data = open(program, "rb").read()
-    open(program, "wb").write(data.replace(b"PERSONAL\0", b"PERSONAX\0", 1))
-    done = wine(prefix, home, ["cmd", "/c", "check.cmd"], cwd=kit)
-    last = done.stdout.strip().splitlines()[-1:] or [""]
-    check(done.returncode != 0 and re.fullmatch(r"\d+ passed, [1-9]\d* failed, \d+ skipped",
-                                                last[0]) is not None and "FAILED" in done.stdout,
-          "a damaged keyword table in %s fails the checks: %r" % (program, last))
+        last = (done.stdout.strip().splitlines() or [""])[-1]
+        check((done.returncode == 0) == passes and re.fullmatch(last_line, last) is not None,
+              "check.cmd %s: %s: status %d, %r, %r" % (" ".join(words), what, done.returncode,
+                                                        done.stdout[-3000:], done.stderr[-500:]))
+        if change in (None, own_folder, "interrupt"):
+            after = (registry(prefix), users(prefix))
+            changed = [k for k in set(before[0]) | set(after[0])
+                       if before[0].get(k) != after[0].get(k)]
+            check(not changed, "... and leaves the registry as it was: %r" % changed[:5])
+            check(before[1] == after[1], "... and the users tree: %r" % (before[1] ^ after[1]))
+        if change == own_folder:
+            check(os.path.exists(os.path.join(drive, "OneDrive - Fabrikam", "Mine", "own.txt")),
+                  "... and the user's own folder and file")
 
 
 def check_manifests(folder, version):
@@ -266,7 +352,11 @@ def main():
         check(archive.read("win32/korvane.exe") == open(x86, "rb").read() and
               archive.read("win64/korvane.exe") == open(x64, "rb").read(),
               kit + ": each korvane.exe is its build")
-    check_kit(os.path.join(runs[2], kit))
+    # Where Wine here runs no 32-bit program, the kit is told to skip that
+    # build, as on a machine that cannot run it.
+    machines = ["win32", "win64"] if subprocess.run([TOP + "/cmake/wine-run",
+                                                     "--i386-runs"]).returncode == 0 else ["win64"]
+    check_kit(os.path.join(runs[2], kit), machines)
     for folder, _, files in os.walk(runs[0]):
         for name in files:
             path = os.path.join(folder, name)

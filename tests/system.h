@@ -49,6 +49,8 @@ unsigned WaitForProgram(PlatformHandle child, size_t *peakMemory);
 // platform cannot tell yet; and whether it has ended, without reaping it.
 size_t PeakMemoryNow(PlatformHandle child);
 bool HasEnded(PlatformHandle child);
+// Ends a child that has run too long, as a kill does.
+void EndProgram(PlatformHandle child);
 
 // A handle of a kind the streams cannot use (an event, a directory); the
 // standard output set to a handle, returning the one it was; and whether a

@@ -134,6 +134,10 @@ bool HasEnded(PlatformHandle child) {
     return info.si_pid != 0;
 }
 
+void EndProgram(PlatformHandle child) {
+    kill(pid_t(intptr_t(child)), SIGKILL);
+}
+
 PlatformHandle OpenOddHandle() {
     return HandleOf(open("/", O_RDONLY | O_DIRECTORY));
 }

@@ -1,6 +1,8 @@
-// The harness's platform calls on Windows. The program is started with
-// CreateProcessA, so that the command line reaches it byte for byte (wine
-// itself would quote the words again).
+// The harness's platform calls on Windows, in UTF-16, so that a kit under
+// any folder name runs (C:\Users\Дмитрий\... on a Western Windows). The
+// words of a command line are converted from the ANSI code page as
+// CreateProcessA converts them, so that they reach the program byte for
+// byte (wine itself would quote the words again).
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
@@ -14,16 +16,16 @@ void OpenPipe(PlatformHandle *reader, PlatformHandle *writer) {
 }
 
 PlatformHandle OpenTemporaryFile() {
-    char folder[MAX_PATH], file[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    GetTempFileNameA(folder, "kv", 0, file);
-    return CreateFileA(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    wchar_t folder[MAX_PATH + 1], file[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, folder);
+    GetTempFileNameW(folder, L"kv", 0, file);
+    return CreateFileW(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 // Wine's view of Linux's device; Windows has none.
 PlatformHandle OpenFullDevice() {
-    return CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    return CreateFileW(L"Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, 0, nullptr);
 }
 
@@ -71,21 +73,21 @@ void MakeNonBlocking(PlatformHandle writer) {
 // program, as in the checks archive; else the build tree's, in the folder
 // above, so that no build's path is built into the test programs.
 std::string ProgramPath() {
-    static char path[MAX_PATH];
+    static wchar_t path[32768];
     if (path[0] != 0)
-        return path;
-    DWORD length = GetEnvironmentVariableA("KORVANE_EXE", path, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        return path;
-    char self[MAX_PATH];
-    length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string folder(self, length < MAX_PATH ? length : 0);
-    folder.erase(folder.find_last_of('\\') + 1);
-    for (const char *place : {"korvane.exe", "..\\korvane.exe"})
-        if (GetFullPathNameA((folder + place).c_str(), MAX_PATH, path, nullptr) < MAX_PATH &&
-            GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return Utf8(path);
+    DWORD length = GetEnvironmentVariableW(L"KORVANE_EXE", path, 32768);
+    if (length > 0 && length < 32768)
+        return Utf8(path);
+    static wchar_t self[32768];
+    length = GetModuleFileNameW(nullptr, self, 32768);
+    std::wstring folder(self, length < 32768 ? length : 0);
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    for (const wchar_t *place : {L"korvane.exe", L"..\\korvane.exe"})
+        if (GetFullPathNameW((folder + place).c_str(), 32768, path, nullptr) < 32768 &&
+            GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
             break;
-    return path;
+    return Utf8(path);
 }
 
 // The current environment with the launch's variables (UTF-8) put over it, in
@@ -112,14 +114,18 @@ static std::wstring EnvironmentBlock(const std::vector<std::string> &changes) {
 PlatformHandle StartProgram(const std::vector<std::string> &words,
                             const std::vector<std::string> &environment, PlatformHandle in,
                             PlatformHandle out, unsigned *error) {
-    std::string command = "\"" + ProgramPath() + "\"";
+    std::string tail;
     for (const std::string &word : words)
-        command += " " + word;
+        tail += " " + word;
+    std::wstring command = L"\"" + Wide(ProgramPath()) + L"\"", wideTail(tail.size(), L'\0');
+    wideTail.resize(size_t(MultiByteToWideChar(CP_ACP, 0, tail.data(), int(tail.size()),
+                                               &wideTail[0], int(wideTail.size()))));
+    command += wideTail;
     std::wstring block = EnvironmentBlock(environment);
     for (HANDLE handle : {in, out})
         if (handle != NO_HANDLE)
             SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in;
@@ -132,7 +138,7 @@ PlatformHandle StartProgram(const std::vector<std::string> &words,
     // program has not run at all, so it is started once more, and the test's
     // log says so.
     for (int attempt = 1;; attempt++) {
-        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE,
+        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE,
                            DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr,
                            &startup, &process))
             break;
@@ -153,6 +159,10 @@ size_t PeakMemoryNow(PlatformHandle child) {
 
 bool HasEnded(PlatformHandle child) {
     return WaitForSingleObject(child, 0) != WAIT_TIMEOUT;
+}
+
+void EndProgram(PlatformHandle child) {
+    TerminateProcess(child, 1);
 }
 
 // So ask while it runs; the largest answer is the peak.
