@@ -86,10 +86,26 @@ TEST(Listing, WritesTheTableAndEndsWhenTheInputLineIsRead) {
         ExpectOutput({{}, c.sink, c.source, c.input}, listing, c.input == "\r\n");
 }
 
-// Help: the listing, and the version: a line; no wait, whatever standard
-// input holds. Only the first word asks for them.
+// Help: the listing, then a block that names every mode and option, short
+// enough for one screen of a console and narrow enough for its width; and
+// the version: a line; no wait, whatever standard input holds. Only the
+// first word asks for them.
 TEST(Listing, AQuestionMarkListsWithoutWaiting) {
     const std::string listing = ExpectedListing(), none = "";
+    const std::string help = RunKorvane({{"/?"}, SINK_PIPE, SOURCE_OPEN}).out;
+    ASSERT_EQ(help.substr(0, listing.size()), listing);
+    const std::string block = help.substr(listing.size());
+    size_t lines = 0;
+    for (size_t at = 0, end; (end = block.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        lines++;
+        EXPECT_LE(end - at, 79u) << block.substr(at, end - at);
+    }
+    EXPECT_LE(lines, 22u);
+    EXPECT_EQ(block.size() >= 2 ? block.substr(block.size() - 2) : "", "\r\n");
+    for (const char *word :
+         {"/all", "/json", "/known", "/moved", "/default", "/noverify", "/create", "/loggedon",
+          "/profiles", "--version", "{GUID}", "shell:", "csidl:"})
+        EXPECT_NE(block.find(word), std::string::npos) << word;
     const std::string appdata = Printed(ReportedPath("APPDATA"));
     const std::string version = std::string("korvane ") + KORVANE_VERSION +
                                 (sizeof(void *) == 8 ? " (64-bit)\r\n" : " (32-bit)\r\n");
@@ -97,19 +113,19 @@ TEST(Listing, AQuestionMarkListsWithoutWaiting) {
         std::vector<std::string> words;
         const std::string &out;
     } cases[] = {
-        {{"/?"}, listing},
-        {{"/loggedon", "/?"}, listing},
+        {{"/?"}, help},
+        {{"/loggedon", "/?"}, help},
         {{"-LOGGEDON", "--version"}, version},
-        {{"-?"}, listing},
-        {{"?"}, listing},
-        {{"/?", "appdata"}, listing},
-        {{" /? "}, listing},
+        {{"-?"}, help},
+        {{"?"}, help},
+        {{"/?", "appdata"}, help},
+        {{" /? "}, help},
         {{"appdata", "/?"}, appdata},
         {{"+?"}, none},
         {{"/??"}, none},
-        {{"--HELP", "appdata"}, listing},
-        {{"/help"}, listing},
-        {{"-H"}, listing},
+        {{"--HELP", "appdata"}, help},
+        {{"/help"}, help},
+        {{"-H"}, help},
         {{"--Version", "appdata"}, version},
         {{"/VERSION"}, version},
     };

@@ -295,6 +295,33 @@ def check_kit(archive, machines):
         if change == own_folder:
             check(os.path.exists(os.path.join(drive, "OneDrive - Fabrikam", "Mine", "own.txt")),
                   "... and the user's own folder and file")
+    return prefix, home
+
+
+def mode_words(text, indent):
+    """The option and mode words of the usage lines, those at this indent
+    that begin with korvane: only what follows each korvane up to a wider
+    gap, the description after it left out."""
+    words = set()
+    for line in text.splitlines():
+        if line.startswith(" " * indent + "korvane") and not line[indent:indent + 1].isspace():
+            for command in re.findall(r"korvane((?: \S+)*)", line):
+                words |= set(re.findall(r'/[a-z?]+|--[a-z]+|\{GUID\}|shell:|csidl:', command))
+    return words
+
+
+def check_usage_words(exe, prefix, home):
+    """The README's Usage block, README.txt's usage and korvane's help name
+    the same modes and options."""
+    readme = open(os.path.join(TOP, "README.md"), encoding="utf-8").read()
+    usage = readme[readme.index("## Usage"):readme.index("### Lookup")]
+    text = open(os.path.join(TOP, "res", "README.txt"), encoding="utf-8").read()
+    text = text[text.index("Usage\n-----"):text.index("Keywords\n--------")]
+    shown = wine(prefix, home, [exe, "/?"]).stdout
+    help_words = mode_words(shown, 0)
+    check(mode_words(usage, 4) == mode_words(text, 4) == help_words and len(help_words) >= 13,
+          "README.md, README.txt and the help name the same modes: %r, %r, %r" %
+          (mode_words(usage, 4), mode_words(text, 4), help_words))
 
 
 def check_manifests(folder, version):
@@ -356,7 +383,8 @@ def main():
     # build, as on a machine that cannot run it.
     machines = ["win32", "win64"] if subprocess.run([TOP + "/cmake/wine-run",
                                                      "--i386-runs"]).returncode == 0 else ["win64"]
-    check_kit(os.path.join(runs[2], kit), machines)
+    prefix, home = check_kit(os.path.join(runs[2], kit), machines)
+    check_usage_words(x64, prefix, home)
     for folder, _, files in os.walk(runs[0]):
         for name in files:
             path = os.path.join(folder, name)

@@ -4,7 +4,8 @@
 //                        would be, made where it is missing, or where it
 //                        would be had nothing moved it
 //   korvane              lists the keywords and their paths, then waits for Enter
-//   korvane /?           lists them and ends at once; also /help, /h, --help
+//   korvane /?           lists them, then every mode and option, and ends at
+//                        once; also /help, /h, --help
 //   korvane /version     prints the version and the build's word size
 //   korvane /all         prints every keyword and its path, KEYWORD=PATH a line
 //   korvane /json        prints the same as one JSON object
@@ -35,6 +36,30 @@ static const char *const ListingKeywords[] = {
     "PROGRAM_FILES_COMMON", "RESOURCES", "RESOURCES_LOCALIZED", "SYSTEM", "WINDOWS", "TEMP",
 };
 // clang-format on
+
+// What the help adds after the list: every mode and option, a line each, in
+// the README's order, last, so that a console of 25 lines shows it whole
+// once the list has scrolled by; no line wider than 79 columns.
+static const char *const HelpLines[] = {
+    "",
+    "korvane KEYWORD [KEYWORD...]  the path of the first word that names a folder",
+    "korvane /noverify KEYWORD     where the folder is or would be, made or not",
+    "korvane /create KEYWORD       the folder, made first where it is missing",
+    "korvane /default KEYWORD      where it would be had nothing moved it",
+    "korvane                       the list above, then wait for Enter",
+    "korvane /?                    the list and this, at once (also --help, /h)",
+    "korvane /all                  every keyword: KEYWORD=PATH, a line each",
+    "korvane /json                 every keyword, as one JSON object",
+    "korvane \"{GUID}\" | shell:NAME | csidl:N   any folder Windows knows",
+    "korvane /known [/json]        every folder Windows knows: NAME=PATH, or JSON",
+    "korvane /moved [/json]        the folders moved from where Windows puts them",
+    "korvane /loggedon ...         any of these but /? and --version, for the user",
+    "                              signed in at this PC, from a script run as SYSTEM",
+    "korvane /profiles WORD        that folder for every profile on this PC",
+    "korvane /profiles /json WORD  every profile, its user and its folder, as JSON",
+    "korvane --version             the version and the build: korvane X.Y.Z (64-bit)",
+    "What each keyword names, and recipes for scripts: README.txt in the archive.",
+};
 
 // Big enough for any path; kept out of the stack.
 static PathText FolderPath;
@@ -439,9 +464,11 @@ int main(int argc, char **argv) {
     }
     // A mode's name is read as a keyword is: trimmed, one prefix dropped.
     Text mode = NormalizeArgument(first);
-    if (AsksForHelp(first, mode))
+    if (AsksForHelp(first, mode)) {
         RunListingMode(false);
-    else if (AsksForVersion(first, mode))
+        for (const char *line : HelpLines)
+            WriteLineColored(TextOf(line), LIGHT_GREY, BLACK, ConsoleHandle);
+    } else if (AsksForVersion(first, mode))
         RunVersionMode();
     else if (!RunListMode(first, mode, arguments, forUser))
         RunLookupMode(&arguments, forUser);
