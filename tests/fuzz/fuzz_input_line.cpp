@@ -27,6 +27,9 @@ PlatformHandle GetStandardOutput() {
 PlatformHandle GetStandardInput() {
     return InputClosed ? nullptr : INPUT;
 }
+PlatformHandle GetStandardError() {
+    return nullptr;
+}
 bool IsValidHandle(PlatformHandle handle) {
     return handle != nullptr;
 }
