@@ -39,27 +39,27 @@ static const char *const ListingKeywords[] = {
 
 // What the help adds after the list: every mode and option, a line each, in
 // the README's order, last, so that a console of 25 lines shows it whole
-// once the list has scrolled by; no line wider than 79 columns.
-static const char *const HelpLines[] = {
-    "",
-    "korvane KEYWORD [KEYWORD...]  the path of the first word that names a folder",
-    "korvane /noverify KEYWORD     where the folder is or would be, made or not",
-    "korvane /create KEYWORD       the folder, made first where it is missing",
-    "korvane /default KEYWORD      where it would be had nothing moved it",
-    "korvane                       the list above, then wait for Enter",
-    "korvane /?                    the list and this, at once (also --help, /h)",
-    "korvane /all                  every keyword: KEYWORD=PATH, a line each",
-    "korvane /json                 every keyword, as one JSON object",
-    "korvane \"{GUID}\" | shell:NAME | csidl:N   any folder Windows knows",
-    "korvane /known [/json]        every folder Windows knows: NAME=PATH, or JSON",
-    "korvane /moved [/json]        the folders moved from where Windows puts them",
-    "korvane /loggedon ...         any of these but /? and --version, for the user",
-    "                              signed in at this PC, from a script run as SYSTEM",
-    "korvane /profiles WORD        that folder for every profile on this PC",
-    "korvane /profiles /json WORD  every profile, its user and its folder, as JSON",
-    "korvane --version             the version and the build: korvane X.Y.Z (64-bit)",
-    "What each keyword names, and recipes for scripts: README.txt in the archive.",
-};
+// once the list has scrolled by; no line wider than 79 columns. One text,
+// written as one piece.
+static const char HelpText[] =
+    "\r\n"
+    "korvane KEYWORD [KEYWORD...]  the path of the first word that names a folder\r\n"
+    "korvane /noverify KEYWORD     where the folder is or would be, made or not\r\n"
+    "korvane /create KEYWORD       the folder, made first where it is missing\r\n"
+    "korvane /default KEYWORD      where it would be had nothing moved it\r\n"
+    "korvane                       the list above, then wait for Enter\r\n"
+    "korvane /?                    the list and this, at once (also --help, /h)\r\n"
+    "korvane /all                  every keyword: KEYWORD=PATH, a line each\r\n"
+    "korvane /json                 every keyword, as one JSON object\r\n"
+    "korvane \"{GUID}\" | shell:NAME | csidl:N   any folder Windows knows\r\n"
+    "korvane /known [/json]        every folder Windows knows: NAME=PATH, or JSON\r\n"
+    "korvane /moved [/json]        the folders moved from where Windows puts them\r\n"
+    "korvane /loggedon ...         any of these but /? and --version, for the user\r\n"
+    "                              signed in at this PC, from a script run as SYSTEM\r\n"
+    "korvane /profiles WORD        that folder for every profile on this PC\r\n"
+    "korvane /profiles /json WORD  every profile, its user and its folder, as JSON\r\n"
+    "korvane --version             the version and the build: korvane X.Y.Z (64-bit)\r\n"
+    "What each keyword names, and recipes for scripts: README.txt in the archive.\r\n";
 
 // Big enough for any path; kept out of the stack.
 static PathText FolderPath;
@@ -250,18 +250,13 @@ static void RunKnownMode(bool json, bool movedOnly) {
 static void EndWithHivesLeftLoaded(const ProfileAnswers *answers) {
     WriteOutRemaining();
     CheckStreamError();
-    char number[12];
-    size_t digits = 0;
-    for (uint32_t left = answers->unloadError; left > 0 || digits == 0; left /= 10)
-        number[sizeof number - 1 - digits++] = char('0' + left % 10);
     for (size_t i = 0; i < answers->leftLoadedCount; i++) {
         char line[160];
         size_t length = 0;
         const Text pieces[] = {TextOf("korvane: HKEY_USERS\\"),
                                Text{answers->leftLoaded[i].name, answers->leftLoaded[i].length},
-                               TextOf(" could not be unloaded (error "),
-                               Text{number + sizeof number - digits, digits},
-                               TextOf("); the next korvane /profiles tries again")};
+                               TextOf(" could not be unloaded; the next korvane /profiles "
+                                      "tries again")};
         for (Text piece : pieces) {
             memcpy(line + length, piece.bytes, piece.length);
             length += piece.length;
@@ -466,8 +461,7 @@ int main(int argc, char **argv) {
     Text mode = NormalizeArgument(first);
     if (AsksForHelp(first, mode)) {
         RunListingMode(false);
-        for (const char *line : HelpLines)
-            WriteLineColored(TextOf(line), LIGHT_GREY, BLACK, ConsoleHandle);
+        WriteColored(TextOf(HelpText), LIGHT_GREY, BLACK, ConsoleHandle);
     } else if (AsksForVersion(first, mode))
         RunVersionMode();
     else if (!RunListMode(first, mode, arguments, forUser))

@@ -2,7 +2,7 @@
 // read, unloaded at once, and what a killed run left loaded unloaded by the
 // next. A hive left loaded locks its user's NTUSER.DAT until the machine
 // restarts, and their next sign-in gets a temporary profile. Uses:
-// GetFileAttributesW, GetCurrentProcess, GetCurrentProcessId,
+// GetCurrentProcess, GetCurrentProcessId,
 // GetProcessTimes, GetModuleFileNameW, OpenProcess, WaitForSingleObject,
 // CloseHandle, GetLastError, Sleep, GetModuleHandleA, GetProcAddress,
 // FreeLibrary, where it exists QueryFullProcessImageNameW, and advapi32's
@@ -214,49 +214,50 @@ static HKEY LoadedKey;
 
 static wchar_t File[LONGEST_PATH + 1];
 
-static bool FindHiveFile(Text folder) {
-    size_t base = size_t(ToWide(folder, File));
-    if (base == 0)
-        return false;
-    if (File[base - 1] != L'\\')
-        File[base++] = L'\\';
-    // A mandatory profile's is the one Windows loads, whatever is beside it.
-    static const wchar_t *const names[] = {L"NTUSER.MAN", L"NTUSER.DAT"};
-    for (const wchar_t *name : names) {
-        size_t length = wcslen(name);
-        if (base + length > LONGEST_PATH)
-            return false;
-        memcpy(File + base, name, (length + 1) * sizeof(wchar_t));
-        if (GetFileAttributesW(File) != INVALID_FILE_ATTRIBUTES)
-            return true;
-    }
-    return false;
-}
-
 static bool OpenSignedInHive(Text sid, HKEY *hive) {
     static wchar_t wide[256];
     return sid.length > 0 && sid.length < 256 && ToWide(sid, wide) > 0 &&
            Registry.OpenKey(HKEY_USERS, wide, 0, KEY_READ, hive) == ERROR_SUCCESS;
 }
 
-bool OpenUserHive(Text sid, Text folder, HKEY *hive) {
-    static uint32_t loads;
-    *hive = nullptr;
-    if (OpenSignedInHive(sid, hive))
-        return true;
-    if (!FindHiveFile(folder) || Stopping())
-        return false;
-    LoadedLength = FormatHiveName(OwnPid, OwnCreation, loads++, LoadedNameText);
-    for (size_t i = 0; i <= LoadedLength; i++)
-        LoadedName[i] = i < LoadedLength ? wchar_t(LoadedNameText[i]) : 0;
+// A hive in use (another run, the user signing in) is tried again for a
+// second; the user may then be signed in, and theirs is the one to read.
+static LONG LoadFile(Text sid, HKEY *hive) {
     LONG loaded = Registry.LoadHive(HKEY_USERS, LoadedName, File);
-    // The user may be signing in: their own is then the one to read.
     for (int tries = 0; loaded == ERROR_SHARING_VIOLATION && tries < 10 && !Stopping(); tries++) {
         Sleep(100);
         if (OpenSignedInHive(sid, hive))
-            return true;
+            return ERROR_ALREADY_EXISTS;
         loaded = Registry.LoadHive(HKEY_USERS, LoadedName, File);
     }
+    return loaded;
+}
+
+bool OpenUserHive(Text sid, Text folder, HKEY *hive, bool *loadedNow) {
+    static const wchar_t *const names[] = {L"NTUSER.MAN", L"NTUSER.DAT"};
+    static uint32_t loads;
+    *hive = nullptr;
+    *loadedNow = false;
+    if (OpenSignedInHive(sid, hive))
+        return true;
+    size_t base = size_t(ToWide(folder, File));
+    if (base == 0 || base + 12 > LONGEST_PATH || Stopping())
+        return false;
+    if (File[base - 1] != L'\\')
+        File[base++] = L'\\';
+    LoadedLength = FormatHiveName(OwnPid, OwnCreation, loads++, LoadedNameText);
+    for (size_t i = 0; i <= LoadedLength; i++)
+        LoadedName[i] = i < LoadedLength ? wchar_t(LoadedNameText[i]) : 0;
+    // A mandatory profile's is the one Windows loads, whatever is beside it.
+    // A missing file is found by its load, which asks no more of the disk
+    // than a look would.
+    LONG loaded = ERROR_FILE_NOT_FOUND;
+    for (size_t i = 0; i < 2 && loaded == ERROR_FILE_NOT_FOUND; i++) {
+        memcpy(File + base, names[i], 11 * sizeof(wchar_t));
+        loaded = LoadFile(sid, hive);
+    }
+    if (loaded == ERROR_ALREADY_EXISTS)
+        return true;
     // A failed load may still leave a key of that name (Wine does, for a
     // file that is no hive).
     if (loaded != ERROR_SUCCESS) {
@@ -266,6 +267,7 @@ bool OpenUserHive(Text sid, Text folder, HKEY *hive) {
     }
     if (Registry.OpenKey(HKEY_USERS, LoadedName, 0, KEY_READ, hive) == ERROR_SUCCESS) {
         LoadedKey = *hive;
+        *loadedNow = true;
         return true;
     }
     *hive = nullptr;

@@ -280,24 +280,64 @@ static void AskAsLookup(const FolderQuery *query, int paths, Found *found) {
 static FolderChain Chain;
 static FolderLink Links[DEEPEST_CHAIN];
 
+// Whether a text to be expanded names a variable that a logon sets from
+// the user's folders.
+static bool NamesLogonFolder(Text text) {
+    for (size_t at = 0; at < text.length; at++)
+        for (const LogonFolder &folder : LogonFolders) {
+            size_t length = strlen(folder.variable);
+            if (text.bytes[at] == '%' && length + 1 < text.length - at &&
+                text.bytes[at + length + 1] == '%' &&
+                SpellsInAnyCase(Text{text.bytes + at + 1, length}, folder.variable))
+                return true;
+        }
+    return false;
+}
+
+// Their variables are set only where some value may expand through them,
+// which spares two reads for each profile of most machines.
+static bool NeedsLogonFolders(size_t chainLength) {
+    for (size_t i = 0; i < chainLength; i++)
+        if (NamesLogonFolder(Links[i].value))
+            return true;
+    for (size_t layer = 0; layer < LAYER_COUNT; layer++)
+        for (size_t i = 0; i < Layers[layer].count; i++)
+            if (NamesLogonFolder(Layers[layer].entries[i]))
+                return true;
+    return false;
+}
+
 // Everything a user's answer needs from their registry, while their hive
-// is open: their variables, the values up the folder's chain, and their
+// is open: their variables (a volatile one only in a hive that a signed-in
+// user's logon loaded), the values up the folder's chain, and their
 // OneDrive roots and mapped drives. Nothing here asks the file system.
-static void ReadUserRegistry(HKEY hive, const ListedProfile *profile, Text name, Text domain,
-                             bool chained, int paths) {
+static void ReadUserRegistry(HKEY hive, bool loadedNow, const ListedProfile *profile, Text name,
+                             Text domain, bool chained, int paths) {
     size_t start = EntryCount;
     KeepEntry(L"USERPROFILE", profile->folder);
     if (name.length > 0)
         KeepEntry(L"USERNAME", name);
     Layers[OWN] = {Entries + start, EntryCount - start};
-    KeepKeyVariables(hive, L"Volatile Environment", VOLATILE);
+    Layers[VOLATILE] = {Entries + EntryCount, 0};
+    if (!loadedNow)
+        KeepKeyVariables(hive, L"Volatile Environment", VOLATILE);
     KeepKeyVariables(hive, L"Environment", USERS);
     Layers[LOGON] = {Entries + EntryCount, 0};
     HKEY folders;
     if (Registry.OpenKey(hive, SHELL_FOLDERS, 0, KEY_READ, &folders) != ERROR_SUCCESS)
         folders = nullptr;
-    FolderLink logon[LOGON_FOLDER_COUNT];
-    for (size_t i = 0; i < LOGON_FOLDER_COUNT; i++)
+    size_t chainLength = chained && Chain.category == FOLDER_PER_USER ? Chain.count : 0;
+    for (size_t i = 0; i < chainLength; i++) {
+        static PathText valueName;
+        const DefinedFolder *link = &Chain.links[i];
+        ShellFolderValueName(link->name, link->shellId, &link->id, &valueName);
+        ReadFolderValue(folders, TextOfPath(&valueName), &Links[i]);
+        Links[i].relativePath = link->relativePath;
+    }
+    // A folder whose value is not read sets nothing.
+    FolderLink logon[LOGON_FOLDER_COUNT] = {{true, {"", 0}, {}}, {true, {"", 0}, {}}};
+    bool needed = NeedsLogonFolders(chainLength);
+    for (size_t i = 0; needed && i < LOGON_FOLDER_COUNT; i++)
         ReadFolderValue(folders, TextOf(LogonFolders[i].valueName), &logon[i]);
     static PathText set[LOGON_FOLDER_COUNT + 1];
     size_t count = LogonVariables(logon, profile->folder, domain, Layers, LAYER_COUNT, set);
@@ -307,13 +347,6 @@ static void ReadUserRegistry(HKEY hive, const ListedProfile *profile, Text name,
             Keep(TextOfPath(&set[i]), &Entries[EntryCount]))
             EntryCount++;
     Layers[LOGON] = {Entries + start, EntryCount - start};
-    for (size_t i = 0; chained && Chain.category == FOLDER_PER_USER && i < Chain.count; i++) {
-        static PathText valueName;
-        const DefinedFolder *link = &Chain.links[i];
-        ShellFolderValueName(link->name, link->shellId, &link->id, &valueName);
-        ReadFolderValue(folders, TextOfPath(&valueName), &Links[i]);
-        Links[i].relativePath = link->relativePath;
-    }
     if (folders != nullptr)
         Registry.CloseKey(folders);
     if (paths & WHERE_MOVED) {
@@ -430,13 +463,14 @@ static bool AnswerProfile(const ListedProfile *profile, const FolderQuery *query
     found->moved = false;
     found->movedTo = MOVE_UNTOLD;
     HKEY hive;
+    bool loadedNow;
     answer->answered = !stopping() && OpenUserHive(profile->isDefault ? Text{"", 0} : profile->sid,
-                                                   profile->folder, &hive);
+                                                   profile->folder, &hive, &loadedNow);
     if (!answer->answered)
         return !stopping();
     // One user's variables and values are let go of before the next's.
     size_t entries = EntryCount, bytes = BytesUsed;
-    ReadUserRegistry(hive, profile, name, domain, chained, paths);
+    ReadUserRegistry(hive, loadedNow, profile, name, domain, chained, paths);
     Text left;
     DWORD unloaded = CloseUserHive(hive, &left);
     if (unloaded != ERROR_SUCCESS)

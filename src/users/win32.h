@@ -61,11 +61,11 @@ void StartReadingHives(bool (*stopping)());
 void StopReadingHives();
 // The user's own hive, opened for reading: under their SID where it is
 // loaded already (the user is signed in, or another program holds it),
-// else loaded from their profile folder, NTUSER.MAN before NTUSER.DAT.
+// else loaded now from their profile folder, NTUSER.MAN before NTUSER.DAT.
 // The Default profile (an empty SID) is always its file. A hive in use is
 // tried again for a second, its SID looked for before each try. False
 // where there is none to read.
-bool OpenUserHive(Text sid, Text folder, HKEY *hive);
+bool OpenUserHive(Text sid, Text folder, HKEY *hive, bool *loadedNow);
 // Closes it, and unloads it where this run loaded it, tried again for a
 // second while something else holds a key in it: 0, or the unload's
 // error, and then *name is the key that stays loaded under HKEY_USERS.
