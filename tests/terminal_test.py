@@ -211,19 +211,17 @@ def main():
             check([[f["name"], f["path"] or ""] for f in decoded] == every,
                   "/known /json decodes to the names and paths of /known")
 
-    # Help: the list, then the block of modes and options in the colour of
-    # the list's paths.
-    block = [line for line in plain(program, ["/?"]).split("\r\n")[len(rows) + 3:-1] if line]
+    # Help: the list, then the block of modes and options, in the paths' grey,
+    # then the terminal's own colour.
+    block = plain(program, ["/?"]).split("\r\n")[len(rows) + 4:-1]
     start("help", then_mark(program, "/?") + "; sleep 60", rows=len(rows) + len(block) + 8)
-    wait_for("AFTER-MARK")
-    shown = wait_until(lambda: block[-1] in without_colours(screen())).splitlines()
-    for want in block:
-        line = next((l for l in shown if without_colours(l).startswith(want)), "")
-        # Grey at the start of a line may show as no escape at all.
-        colours = re.match(r"((\x1b\[[0-9;]*m)*)", line).group(1)
-        check(line[len(colours):].startswith(want) and
-              set(re.findall(r"\x1b\[([0-9;]*)m", colours)) <= {grey, "0", ""},
-              "help line %r in the paths' grey: %r" % (want[:30], line[:60]))
+    text = wait_until(lambda: "AFTER-MARK" in screen() and block[-1] in without_colours(screen()))
+    after = text[text.rindex(rows[-1][1]) + len(rows[-1][1]):].split("AFTER-MARK")[0]
+    # The blank cells after a line keep the cleared screen's colour.
+    after = "\n".join(re.sub(r"(\x1b\[[0-9;]*m| )+$", "", l) for l in after.splitlines())
+    escapes = set(re.findall(r"\x1b\[([0-9;]*)m", after))
+    check(all(line in without_colours(after) for line in block) and
+          escapes <= {grey, "0", "39", ""}, "help's block in grey: %r" % escapes)
 
     start("listing", "printf 'BEFORE-%%s\\n' TEXT; %s; printf EXITED-MARK; sleep 60" % quoted)
     wait_for("TEMP" + sgr(BROWN) + " => ")
