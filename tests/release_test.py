@@ -113,24 +113,37 @@ MOVING = ["CodePages.TheDelimiterFollowsADoubleByteCharacter", "MissingFolders.*
 
 def wine(prefix, home, command, cwd=None):
     """A Windows command in that prefix, with its own empty home, so that the
-    links Wine makes there lead nowhere else."""
+    links Wine makes there lead nowhere else; ended, and the test failed,
+    after ten minutes."""
     environment = dict(os.environ, WINEPREFIX=prefix, HOME=home)
     environment.pop("KORVANE_EXE", None)
     return subprocess.run([TOP + "/cmake/wine-run", "--x86_64"] + command, cwd=cwd, env=environment,
-                          capture_output=True, text=True, errors="replace")
+                          capture_output=True, text=True, errors="replace", timeout=600)
 
 
 def settle(prefix):
     """Until Wine has ended in the prefix, and so written its registry."""
-    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix))
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix), timeout=600)
 
 
 def new_prefix():
-    folder = tempfile.mkdtemp()
-    prefix, home = os.path.join(folder, "prefix"), os.path.join(folder, "home")
-    os.makedirs(home)
-    wine(prefix, home, ["wineboot", "--init"])
-    return prefix, home
+    """Now and then wineboot crashes in a new prefix, and the prefix then
+    waits for ever on Wine's debugger: it is let go, and another made."""
+    for _ in range(3):
+        folder = tempfile.mkdtemp()
+        prefix, home = os.path.join(folder, "prefix"), os.path.join(folder, "home")
+        os.makedirs(home)
+        environment = dict(os.environ, WINEPREFIX=prefix, HOME=home)
+        try:
+            subprocess.run([TOP + "/cmake/wine-run", "--x86_64", "wineboot", "--init"],
+                           env=environment, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=180)
+            subprocess.run(["wineserver", "-w"], env=environment, timeout=180)
+            return prefix, home
+        except subprocess.TimeoutExpired:
+            subprocess.run(["wineserver", "-k"], env=environment)
+            print("wineboot did not finish in a new prefix: once more")
+    raise SystemExit("wineboot made no prefix")
 
 
 def registry(prefix):
@@ -280,7 +293,7 @@ def check_kit(archive, machines):
         done = subprocess.run([TOP + "/cmake/wine-run", "--x86_64", "cmd", "/c", "check.cmd"] +
                               words, cwd=kit, capture_output=True, text=True, errors="replace",
                               env=dict(os.environ, WINEPREFIX=prefix, HOME=home, **skip,
-                                       **variables))
+                                       **variables), timeout=1200)
         settle(prefix)
         last = (done.stdout.strip().splitlines() or [""])[-1]
         check((done.returncode == 0) == passes and re.fullmatch(last_line, last) is not None,
