@@ -6,7 +6,8 @@ rem   check.cmd /all     also moves, removes and makes folders, and puts back
 rem                      what it changed: for a throwaway machine
 rem   check.cmd /restore only puts back what an interrupted /all left moved
 rem The last line is "N passed, M failed, K skipped"; the status is 0 only
-rem when nothing failed and every build this Windows must run ran. Only
+rem when nothing failed and every build this Windows must run ran, and 2
+rem when /all could not keep a copy of what it would move, and moved nothing. Only
 rem find and for /f read the results (Wine's findstr finds nothing), both
 rem from System32 whatever PATH holds, and no line chains commands with &&
 rem or || (Wine's cmd runs what follows either way).
@@ -29,6 +30,7 @@ set "NOT_RUN="
 set "RAN="
 set "PUT_BACK="
 set "PUT_BACK_FAILED="
+set "UNKEPT="
 if exist "%BACKUP%\" call :put_back "an interrupted run"
 if defined RESTORE goto :restored
 rd /s /q "%LOGS%" 2>nul
@@ -53,6 +55,7 @@ if defined NOT_RUN (
 ) else (
     echo %PASSED% passed, %FAILED% failed, %SKIPPED% skipped
 )
+if defined UNKEPT exit /b 2
 if %FAILED% gtr 0 exit /b 1
 exit /b 0
 
@@ -126,6 +129,7 @@ if errorlevel 1 (
     echo FAILED: the keys could not be kept in %BACKUP%, so nothing was moved
     rd /s /q "%BACKUP%" 2>nul
     set /a FAILED+=1
+    set "UNKEPT=1"
     exit /b 0
 )
 for %%b in (%RAN%) do call :moving %%b
