@@ -433,14 +433,14 @@ void ForgetKnownFolders(KnownFolderList *list) {
 }
 
 bool NamesAFolder(const FolderQuery *query) {
-    static PathText path;
-    FolderQuery asked = *query;
-    asked.option = OPTION_NOVERIFY;
     if (query->byKeyword)
         return true;
     if (query->kind == SHELL_FOLDER)
         return SHGetFolderPathW(nullptr, query->id | CSIDL_FLAG_DONT_VERIFY, UserToken,
                                 SHGFP_TYPE_CURRENT, WidePath) == S_OK;
+    static PathText path;
+    FolderQuery asked = *query;
+    asked.option = OPTION_NOVERIFY;
     return AskKnownFolderManager(&asked, &path);
 }
 

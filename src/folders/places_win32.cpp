@@ -183,10 +183,12 @@ FolderMove WhereMoved(Text now) {
         if (IsAtOrUnder(TextOfPath(&Tidy), TextOfPath(&OtherTidy), SameTextIgnoringCase))
             return MOVED_TO_ONEDRIVE;
     }
-    if (Tidy.length >= 2 && Tidy.bytes[0] == '\\' && Tidy.bytes[1] == '\\')
-        return MOVED_TO_NETWORK;
     if (!IsAbsolutePath(TextOfPath(&Tidy)))
         return MOVED_LOCALLY;
+    // A share's two separators, or a drive's letter and colon, whatever
+    // form a path that the platform could not make full keeps.
+    if (Tidy.bytes[1] != ':')
+        return MOVED_TO_NETWORK;
     wchar_t letter = wchar_t(Tidy.bytes[0] & ~0x20);
     if (MappedToShare[letter - L'A'])
         return MOVED_TO_NETWORK;

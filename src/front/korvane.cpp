@@ -117,8 +117,8 @@ static void RunAllMode() {
         WriteNameAndPath(TextOf(row.keyword), PrintedPath(row.id));
 }
 
-// A line, or a piece of one, of JSON: one text escaped (the longest path or
-// folder name) and a few short ones fit.
+// A line, or a piece of one, of JSON or of standard error: one text escaped
+// (the longest path or folder name) and a few short ones fit.
 static char JsonLine[JSON_BYTES_PER_BYTE * PATH_CAPACITY + 128];
 
 static size_t AppendText(size_t at, Text text) {
@@ -251,17 +251,12 @@ static void EndWithHivesLeftLoaded(const ProfileAnswers *answers) {
     WriteOutRemaining();
     CheckStreamError();
     for (size_t i = 0; i < answers->leftLoadedCount; i++) {
-        char line[160];
-        size_t length = 0;
-        const Text pieces[] = {TextOf("korvane: HKEY_USERS\\"),
-                               Text{answers->leftLoaded[i].name, answers->leftLoaded[i].length},
-                               TextOf(" could not be unloaded; the next korvane /profiles "
-                                      "tries again")};
-        for (Text piece : pieces) {
-            memcpy(line + length, piece.bytes, piece.length);
-            length += piece.length;
-        }
-        WriteErrorLine(Text{line, length});
+        size_t length = AppendText(0, TextOf("korvane: HKEY_USERS\\"));
+        length =
+            AppendText(length, Text{answers->leftLoaded[i].name, answers->leftLoaded[i].length});
+        length = AppendText(
+            length, TextOf(" could not be unloaded; the next korvane /profiles tries again"));
+        WriteErrorLine(Text{JsonLine, length});
     }
     EndWithError(answers->unloadError);
 }
