@@ -364,6 +364,33 @@ TEST(Profiles, AreListedOrderedAndReadByTheShellsRule) {
         EXPECT_EQ(ExpandVariables(Txt(c.value), layers, 2, &out), !c.expanded.empty()) << c.value;
         EXPECT_EQ(std::string(out.bytes, out.length), c.expanded) << c.value;
     }
+    // A user's own variables, each naming the next n times (the last
+    // empty), in a cycle, or naming themselves: no path, and no more names
+    // read than bytes, where reading each reference through reads n^4.
+    for (size_t n : {12, 10922}) {
+        auto times = [n](const std::string &name) {
+            std::string all;
+            for (size_t i = 0; i < n; i++)
+                all += "%" + name + "%";
+            return all;
+        };
+        const std::string hostile[] = {
+            "A=" + times("B"), "B=" + times("C"), "C=" + times("D"), "D=",
+            "CA=%CB%a",        "CB=%CA%b",        "S=%S%s"};
+        std::vector<Text> entries;
+        size_t bytes = 0;
+        for (const std::string &entry : hostile) {
+            entries.push_back(Txt(entry));
+            bytes += entry.size();
+        }
+        const VariableLayer own[] = {{entries.data(), entries.size()}};
+        for (const std::string &value : {times("A"), std::string("%CA%"), std::string("%S%")}) {
+            static PathText out;
+            size_t before = VariablesLookedUp;
+            EXPECT_FALSE(ExpandVariables(Txt(value), own, 1, &out)) << n << value.substr(0, 9);
+            EXPECT_LE(VariablesLookedUp - before, bytes + value.size()) << n << value.substr(0, 9);
+        }
+    }
     // Programs, Start Menu, AppData: the first value up the chain, then the
     // relative paths below it; the default ignores the folder's own value.
     // A parent's value that names an unknown variable, or that could not be

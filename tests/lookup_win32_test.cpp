@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 #include "../src/folders/win32.h"
+#include "../src/users/profiles.h"
 #include "listing.h"
 #include "oracle.h"
 #include "process.h"
@@ -433,13 +434,39 @@ static void RemoveTree(const std::wstring &path) {
     RemoveDirectoryW(path.c_str());
 }
 
-// Wine's ProfileList holds the caller alone, and no Default profile.
-TEST(Listing, ProfilesUnderWineAreTheCallersAlone) {
-    if (!IsWine())
-        GTEST_SKIP() << "needs a machine whose profiles are the caller's alone";
-    for (Sink sink : {SINK_FILE, SINK_PIPE})
-        EXPECT_EQ(RunKorvane({{"/profiles", "appdata"}, sink}).out,
-                  Printed(ReportedPath("APPDATA")) + "\r\n");
+// Every user's profile that ProfileList names, and the Default one, whose
+// folder is there has an object, and the caller's holds its own lookup's
+// path: Wine's list holds the caller alone, a machine of two accounts two.
+TEST(Listing, ProfilesAreThoseTheProfileListNames) {
+    const wchar_t *list = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    size_t expected = 0;
+    auto counts = [&](const wchar_t *subkey, const wchar_t *value) {
+        wchar_t folder[MAX_PATH], expanded[MAX_PATH];
+        DWORD size = sizeof folder;
+        expected += RegGetValueW(HKEY_LOCAL_MACHINE, subkey, value, RRF_RT_REG_SZ | RRF_NOEXPAND,
+                                 nullptr, folder, &size) == ERROR_SUCCESS &&
+                    ExpandEnvironmentStringsW(folder, expanded, MAX_PATH) - 1 < MAX_PATH &&
+                    IsFolder(Utf8(expanded));
+    };
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, list, 0, KEY_READ, &key), ERROR_SUCCESS);
+    wchar_t name[256];
+    for (DWORD i = 0, length = 256;
+         RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         i++, length = 256)
+        if (IsUserSid(TextOf(Utf8(name).c_str())))
+            counts((std::wstring(list) + L"\\" + name).c_str(), L"ProfileImagePath");
+    RegCloseKey(key);
+    counts(list, L"Default");
+    for (Sink sink : {SINK_FILE, SINK_PIPE}) {
+        std::string out = RunKorvane({{"/profiles", "/json", "appdata"}, sink}).out;
+        size_t objects = 0;
+        for (size_t at = 0; (at = out.find("  {\"user\": ", at)) != std::string::npos; at++)
+            objects++;
+        EXPECT_EQ(objects, expected) << out;
+        EXPECT_NE(out.find("\"path\": " + JsonPath(ReportedPath("APPDATA"))), std::string::npos)
+            << out;
+    }
 }
 
 // Another user's folders, asked in this process with a token for which
@@ -521,7 +548,10 @@ static std::string FileBytes(const std::wstring &path) {
 // loaded already, with a Volatile Environment that its Documents names, a
 // Music of no string type, and variables without a terminator or of an
 // odd byte count; one is mandatory, its NTUSER.MAN beside an NTUSER.DAT,
-// its Music on a drive nobody has; one has no hive and one a file that is
+// its Music on a drive nobody has, and its AppData, Documents and Pictures
+// through variables of its own nested at the registry's limit (each
+// naming the next 10,922 times, the last empty, one naming %APPDATA%), in
+// a cycle, or naming themselves: no path, at once; one has no hive and one a file that is
 // no hive (no answers at all); one has no folder and one is no SID (never
 // listed); and the Default profile, its own hive. Keys that ended runs
 // left loaded are unloaded, a live run's is kept. Each line is the value
@@ -554,6 +584,12 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
         DWORD shortBy = 0;
     };
     enum Hive { FILE_HIVE, LOADED, MANDATORY, NO_HIVE, NOT_A_HIVE, NO_FOLDER };
+    auto times = [](const wchar_t *name) {
+        std::wstring all;
+        for (int i = 0; i < 10922; i++)
+            all.append(L"%").append(name).append(L"%");
+        return all;
+    };
     const struct {
         std::wstring key, folder;
         Hive hive;
@@ -588,7 +624,18 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
          MANDATORY,
          {{L"Desktop", root + L"dave\\Mandatory"},
           {L"My Music", L"Q:\\Music"},
-          {L"Environment\\TMP", L"%USERPROFILE%\\Man"}}},
+          {L"Environment\\TMP", L"%USERPROFILE%\\Man"},
+          {L"AppData", times(L"A")},
+          {L"Environment\\A", times(L"B")},
+          {L"Environment\\B", times(L"C")},
+          {L"Environment\\C", times(L"D")},
+          {L"Environment\\D", L""},
+          {L"Environment\\X", L"%APPDATA%"},
+          {L"Personal", L"%CA%"},
+          {L"Environment\\CA", L"%CB%a"},
+          {L"Environment\\CB", L"%CA%b"},
+          {L"My Pictures", L"%S%"},
+          {L"Environment\\S", L"%S%s"}}},
         {L"S-1-12-1-7-7-7-1004", L"erin", NOT_A_HIVE, {}},
         {L"S-1-5-21-7-7-7-1005", L"gone", NO_FOLDER, {}},
         {L"S-1-5-21-7-7-7-1001.bak", L"carol", NO_HIVE, {}},
@@ -688,12 +735,12 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
         {{"/noverify", "programs"},
          at + "alice\\Roaming" + programs.substr(16),
          at + "bob" + programs,
-         at + "dave" + programs,
+         "",
          at + "Default" + programs},
         {{"/noverify", "csidl:5"},
          "",
          "\\\\server.invalid\\home\\bob\\Docs\\",
-         at + "dave\\Documents\\",
+         "",
          at + "Default\\Documents\\"},
         {{"/noverify", "favorites"},
          at + "alice\\Roaming\\Favs\\",
@@ -705,11 +752,7 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
          at + "bob\\Downloads\\",
          at + "dave\\Downloads\\",
          at + "Default\\Downloads\\"},
-        {{"/noverify", "mypictures"},
-         "",
-         at + "bob\\Pictures\\",
-         at + "dave\\Pictures\\",
-         at + "Default\\Pictures\\"},
+        {{"/noverify", "mypictures"}, "", at + "bob\\Pictures\\", "", at + "Default\\Pictures\\"},
         {{"/noverify", "mymusic"}, "H:\\Music\\", "", "Q:\\Music\\", at + "Default\\Music\\"},
         {{"temp"},
          at + "alice\\tmp\\",

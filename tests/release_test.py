@@ -10,8 +10,9 @@ and fails on a changed byte. The checks archive, unpacked into a fresh
 Wine prefix, passes check.cmd with every test and changes nothing; /all
 passes too and puts back what it moved; a damaged or missing build, a
 test program without its summary, and no build at all fail it;
-GTEST_REPEAT changes no count; /restore puts back an interrupted /all
-(check_kit's table). Then scripts/release, for a version that the
+GTEST_REPEAT changes no count; /restore puts back an interrupted /all,
+which a plain run leaves as it is; on ARM64 the build number decides
+whether win64 runs (check_kit's table); no path stands bare in a block. Then scripts/release, for a version that the
 changelog lacks or with a wrong password, must stop before it builds
 anything.
 
@@ -207,10 +208,39 @@ def own_folder(kit, drive):
     open(os.path.join(drive, "OneDrive - Fabrikam", "Mine", "own.txt"), "w").write("mine")
 
 
+def build_number(number):
+    """Windows' build number in the prefix, for a row; put back after it."""
+    def change(kit, drive):
+        prefix = os.path.dirname(drive)
+        home = os.path.join(os.path.dirname(prefix), "home")
+        key = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+        was = re.search(r"CurrentBuildNumber\s+REG_SZ\s+(\S+)", wine(
+            prefix, home, ["reg", "query", key, "/v", "CurrentBuildNumber"]).stdout)
+        wine(prefix, home, ["reg", "add", key, "/v", "CurrentBuildNumber", "/d", number, "/f"])
+        return lambda: wine(prefix, home, ["reg", "add", key, "/v", "CurrentBuildNumber", "/d",
+                                           was.group(1), "/f"])
+    return change
+
+
+def prefix_processes(prefix):
+    """The pids of the processes that run in the prefix: Wine hands its
+    WINEPREFIX to each."""
+    mark = ("WINEPREFIX=" + prefix).encode()
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if mark in open("/proc/%s/environ" % pid, "rb").read().split(b"\0"):
+                pids.append(int(pid))
+        except OSError:
+            pass
+    return pids
+
+
 def interrupt(prefix, home, kit, drive):
     """check.cmd /all ended as a cancelled job ends it, once its copies are
     kept, and the moves a test makes then: Documents to a share, a second
-    OneDrive account, its Downloads made."""
+    OneDrive account, its Downloads made. A program that started while the
+    server was being killed can outlive it: each left is ended by pid."""
     environment = dict(os.environ, WINEPREFIX=prefix, HOME=home)
     run = subprocess.Popen([TOP + "/cmake/wine-run", "--x86_64", "cmd", "/c", "check.cmd", "/all"],
                            cwd=kit, env=environment, stdout=subprocess.DEVNULL,
@@ -223,6 +253,20 @@ def interrupt(prefix, home, kit, drive):
         time.sleep(0.1)
     subprocess.run(["wineserver", "-k"], env=environment)
     run.wait()
+    for _ in range(100):
+        if not prefix_processes(prefix):
+            break
+        time.sleep(0.1)
+    for pid in prefix_processes(prefix):
+        try:
+            os.kill(pid, 9)
+        except OSError:
+            pass
+    for _ in range(100):
+        if not prefix_processes(prefix):
+            break
+        time.sleep(0.1)
+    check(not prefix_processes(prefix), "... and no process of the prefix outlives the kill")
     shell = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
     wine(prefix, home, ["reg", "add", shell, "/v", "Personal", "/t", "REG_EXPAND_SZ", "/d",
                         r"\\server.invalid\share\Documents", "/f"])
@@ -263,8 +307,14 @@ def check_kit(archive, machines):
          "plain"),
         ("a test program that prints nothing and ends with 0 fails", False, "cut",
          copy("win64/korvane.exe", "win64/unit_tests.exe"), [], {}, False, some),
+        ("Windows 11 on ARM64 runs both builds", False, "cut", build_number("22631"), [],
+         {"PROCESSOR_ARCHITEW6432": "ARM64"}, True, "plain"),
+        ("Windows 10 on ARM64 runs win32 alone", False, "cut", build_number("19045"), [],
+         {"PROCESSOR_ARCHITEW6432": "ARM64"}, "win32" in machines, "win32 alone"),
         ("an interrupted /all is put back by /restore", False, "cut", "interrupt", ["/restore"],
          {}, True, "put back"),
+        ("after an interrupted /all, a plain run changes nothing and runs nothing", False, "cut",
+         "interrupted", [], {}, False, r"nothing was run: check\.cmd /restore puts them back.*"),
     ]
     prefix = home = None
     for what, whole_kit, folder, change, words, variables, passes, last_line in rows:
@@ -281,11 +331,18 @@ def check_kit(archive, machines):
             for machine in machines:
                 wine(prefix, home, [os.path.join(kit, machine, "korvane.exe"), "/known"])
         drive = os.path.join(prefix, "drive_c")
-        if change not in (None, "interrupt"):
-            change(kit, drive)
+        undo = None
+        if change not in (None, "interrupt", "interrupted"):
+            undo = change(kit, drive)
+        if last_line == "win32 alone":
+            last_line = ("%d passed, 0 failed, 0 skipped%s" % (
+                tests_of(kit, prefix, home, "win32", False), not_run) if "win32" in machines
+                else r"0 passed, 1 failed, 0 skipped; not run: win32")
         if last_line in ("plain", "all"):
             last_line = "%d passed, 0 failed, 0 skipped%s" % (sum(
                 tests_of(kit, prefix, home, m, last_line == "all") for m in machines), not_run)
+        if change == "interrupted":
+            interrupt(prefix, home, kit, drive)
         settle(prefix)
         before = (registry(prefix), users(prefix))
         if change == "interrupt":
@@ -295,11 +352,17 @@ def check_kit(archive, machines):
                               env=dict(os.environ, WINEPREFIX=prefix, HOME=home, **skip,
                                        **variables), timeout=1200)
         settle(prefix)
+        if callable(undo):
+            undo()
+            settle(prefix)
         last = (done.stdout.strip().splitlines() or [""])[-1]
         check((done.returncode == 0) == passes and re.fullmatch(last_line, last) is not None,
               "check.cmd %s: %s: status %d, %r, %r" % (" ".join(words), what, done.returncode,
                                                         done.stdout[-3000:], done.stderr[-500:]))
-        if change in (None, own_folder, "interrupt"):
+        if "ARM64" in what:
+            check(("win64: this Windows cannot run it" in done.stdout) == ("Windows 10" in what),
+                  "... and names win64 as not run where this Windows cannot run it")
+        if change in (None, own_folder, "interrupt", "interrupted"):
             after = (registry(prefix), users(prefix))
             changed = [k for k in set(before[0]) | set(after[0])
                        if before[0].get(k) != after[0].get(k)]
@@ -309,6 +372,23 @@ def check_kit(archive, machines):
             check(os.path.exists(os.path.join(drive, "OneDrive - Fabrikam", "Mine", "own.txt")),
                   "... and the user's own folder and file")
     return prefix, home
+
+
+def check_block_paths():
+    """Windows' cmd expands %VAR% when it reads a whole ( ... ) block, and a
+    ")" in the path then ends the block; Wine's cmd does not, so the script
+    itself is read: inside a block, each path variable stands in quotes."""
+    depth, bare = 0, []
+    script = os.path.join(TOP, "res", "checks", "check.cmd")
+    for number, line in enumerate(open(script, encoding="utf-8"), 1):
+        if re.match(r"\s*rem\b", line, flags=re.I):
+            continue
+        for piece in re.findall(r'"[^"]*"|\^.|%(?:TEMP|LOGS|BACKUP|KIT|USERPROFILE|APPDATA)%|.',
+                                line, flags=re.I):
+            depth += {"(": 1, ")": -1}.get(piece, 0) if depth >= 0 else 0
+            if depth > 0 and len(piece) > 2 and piece[0] == piece[-1] == "%":
+                bare.append("%d: %s" % (number, line.strip()))
+    check(not bare, "check.cmd has no path variable outside quotes in a block: %r" % bare)
 
 
 def mode_words(text, indent):
@@ -396,6 +476,7 @@ def main():
     # build, as on a machine that cannot run it.
     machines = ["win32", "win64"] if subprocess.run([TOP + "/cmake/wine-run",
                                                      "--i386-runs"]).returncode == 0 else ["win64"]
+    check_block_paths()
     prefix, home = check_kit(os.path.join(runs[2], kit), machines)
     check_usage_words(x64, prefix, home)
     for folder, _, files in os.walk(runs[0]):

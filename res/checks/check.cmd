@@ -10,7 +10,10 @@ rem when nothing failed and every build this Windows must run ran, and 2
 rem when /all could not keep a copy of what it would move, and moved nothing. Only
 rem find and for /f read the results (Wine's findstr finds nothing), both
 rem from System32 whatever PATH holds, and no line chains commands with &&
-rem or || (Wine's cmd runs what follows either way).
+rem or || (Wine's cmd runs what follows either way). Windows' cmd expands
+rem %%VAR%% when it reads a whole ( ... ) block, so a ")" in a path (the
+rem profile of an account named "A (B)") ends the block there: inside a
+rem block every path stands in quotes (Wine's cmd does not show this).
 setlocal enableextensions
 rem GTEST_REPEAT, GTEST_SHARD_INDEX and the like would change the counts.
 call :clear_gtest 2>nul
@@ -31,8 +34,9 @@ set "RAN="
 set "PUT_BACK="
 set "PUT_BACK_FAILED="
 set "UNKEPT="
-if exist "%BACKUP%\" call :put_back "an interrupted run"
-if defined RESTORE goto :restored
+if defined RESTORE goto :restore
+if exist "%BACKUP%\ready" goto :copies_found
+rd /s /q "%BACKUP%" 2>nul
 rd /s /q "%LOGS%" 2>nul
 mkdir "%LOGS%"
 if not exist "%LOGS%\" exit /b 2
@@ -45,11 +49,8 @@ if %BUILDS%==0 (
     set /a FAILED+=1
 )
 if defined ALL if %BUILDS% gtr 0 call :all_builds
-if %FAILED% gtr 0 (
-    echo the logs are kept in %LOGS%
-) else (
-    rd /s /q "%LOGS%" 2>nul
-)
+if %FAILED% gtr 0 echo the logs are kept in %LOGS%
+if %FAILED%==0 rd /s /q "%LOGS%" 2>nul
 if defined NOT_RUN (
     echo %PASSED% passed, %FAILED% failed, %SKIPPED% skipped; not run:%NOT_RUN%
 ) else (
@@ -59,7 +60,16 @@ if defined UNKEPT exit /b 2
 if %FAILED% gtr 0 exit /b 1
 exit /b 0
 
-:restored
+rem Copies of an interrupted /all: the keys may have changed since (a new
+rem OneDrive sign-in, a folder moved), so they go back only when asked.
+:copies_found
+for %%f in ("%BACKUP%\ready") do set "MADE=%%~tf"
+echo an interrupted check.cmd /all left copies of the user's shell folders and OneDrive keys, made %MADE%, in %BACKUP%
+echo nothing was run: check.cmd /restore puts them back; deleting that folder keeps this machine as it is
+exit /b 2
+
+:restore
+if exist "%BACKUP%\" call :put_back "an interrupted run"
 if defined PUT_BACK_FAILED exit /b 2
 if defined PUT_BACK (
     echo put back
@@ -74,7 +84,9 @@ exit /b 0
 
 rem x86 and Windows 10 on ARM run the 32-bit build alone; x64, and ARM64
 rem from Windows 11 (build 22000), run both. A 32-bit cmd on 64-bit Windows
-rem sees the machine in PROCESSOR_ARCHITEW6432.
+rem sees the machine in PROCESSOR_ARCHITEW6432. for /f runs its command
+rem through cmd /c, which strips the first and last quote of a line that
+rem begins with one: reg's path, which has no spaces, stands bare.
 :builds_to_run
 set "ARCH=%PROCESSOR_ARCHITEW6432%"
 if not defined ARCH set "ARCH=%PROCESSOR_ARCHITECTURE%"
@@ -82,7 +94,7 @@ set "MUST= win32 "
 if /i "%ARCH%"=="AMD64" set "MUST= win32 win64 "
 if /i not "%ARCH%"=="ARM64" exit /b 0
 set "WINDOWS_BUILD=0"
-for /f "tokens=3" %%n in ('"%REG%" query "HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion" /v CurrentBuildNumber 2^>nul') do set "WINDOWS_BUILD=%%n"
+for /f "tokens=3" %%n in ('%REG% query "HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion" /v CurrentBuildNumber 2^>nul') do set "WINDOWS_BUILD=%%n"
 if %WINDOWS_BUILD% geq 22000 set "MUST= win32 win64 "
 exit /b 0
 
@@ -125,13 +137,13 @@ rem one that moves Favorites expects no other move. Nothing moves before
 rem every key has a copy, or is shown absent.
 :all_builds
 call :keep
-if errorlevel 1 (
-    echo FAILED: the keys could not be kept in %BACKUP%, so nothing was moved
-    rd /s /q "%BACKUP%" 2>nul
-    set /a FAILED+=1
-    set "UNKEPT=1"
-    exit /b 0
-)
+if not errorlevel 1 goto :all_kept
+echo FAILED: the keys could not be kept in %BACKUP%, so nothing was moved
+rd /s /q "%BACKUP%" 2>nul
+set /a FAILED+=1
+set "UNKEPT=1"
+exit /b 0
+:all_kept
 for %%b in (%RAN%) do call :moving %%b
 call :put_back "the moving tests"
 if defined PUT_BACK_FAILED set /a FAILED+=1
@@ -228,10 +240,10 @@ if not "%~1"=="the moving tests" echo putting back what %~1 moved, from %BACKUP%
 set "PUT_BACK=1"
 call :put_back_keys
 call :made after
-if defined PUT_BACK_FAILED (
-    echo FAILED: not all could be put back; the copies stay in %BACKUP%
-    exit /b 0
-)
+if not defined PUT_BACK_FAILED goto :all_put_back
+echo FAILED: not all could be put back; the copies stay in %BACKUP%
+exit /b 0
+:all_put_back
 rd /s /q "%BACKUP%"
 exit /b 0
 
@@ -251,22 +263,28 @@ exit /b 0
 
 rem The folders the moving tests make, listed here alone, deepest first.
 rem Before the run, each one missing is noted; after it, each noted one is
-rem removed with a desktop.ini that /create wrote, and nothing else: one
-rem that was there before, or that holds anything more, stays, and is
-rem named.
+rem removed, with a desktop.ini that /create wrote where that is all it
+rem holds, and nothing else: one that was there before, or that holds
+rem anything more, stays, whole, and is named.
 :made
 type nul >>"%BACKUP%\missing.txt"
-for %%f in ("%SystemDrive%\OneDrive - Fabrikam\Downloads" "%SystemDrive%\OneDrive - Fabrikam" "%SystemDrive%\korvane-missing" "%SystemDrive%\korvane-not-made\SendTo" "%SystemDrive%\korvane-not-made" "%APPDATA%\Microsoft\Windows\Templates") do (
-    if "%1"=="before" if not exist "%%~f\" echo ^<%%~f^>>>"%BACKUP%\missing.txt"
-    if "%1"=="after" if exist "%%~f\" (
-        "%FIND%" "<%%~f>" "%BACKUP%\missing.txt" >nul 2>&1
-        if errorlevel 1 (
-            echo kept, as it was there before the run: %%~f
-        ) else (
-            del /q /a:hs "%%~f\desktop.ini" >nul 2>&1
-            rd "%%~f" 2>nul
-            if exist "%%~f\" echo kept, as it holds more than the tests made: %%~f
-        )
-    )
-)
+for %%f in ("%SystemDrive%\OneDrive - Fabrikam\Downloads" "%SystemDrive%\OneDrive - Fabrikam" "%SystemDrive%\korvane-missing" "%SystemDrive%\korvane-not-made\SendTo" "%SystemDrive%\korvane-not-made" "%APPDATA%\Microsoft\Windows\Templates") do call :made_%1 "%%~f"
+exit /b 0
+
+:made_before
+if not exist "%~1\" echo ^<%~1^>>>"%BACKUP%\missing.txt"
+exit /b 0
+
+:made_after
+if not exist "%~1\" exit /b 0
+"%FIND%" "<%~1>" "%BACKUP%\missing.txt" >nul 2>&1
+if not errorlevel 1 goto :made_by_tests
+echo kept, as it was there before the run: %~1
+exit /b 0
+:made_by_tests
+set "MORE="
+for /f "delims=" %%n in ('dir /a /b "%~1" 2^>nul') do if /i not "%%n"=="desktop.ini" set "MORE=1"
+if not defined MORE del /q /a:hs "%~1\desktop.ini" >nul 2>&1
+rd "%~1" 2>nul
+if exist "%~1\" echo kept, as it holds more than the tests made: %~1
 exit /b 0

@@ -111,8 +111,11 @@ static void CatchConsoleEvents() {
 }
 
 void HoldInterrupts() {
+    // Each hold is waited for anew: a run holds once for each hive it loads.
     if (Released == nullptr)
         Released = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    else
+        ResetEvent(Released);
     __atomic_store_n(&Holding, 1, __ATOMIC_SEQ_CST);
     CatchConsoleEvents();
 }

@@ -244,12 +244,9 @@ static void RunKnownMode(bool json, bool movedOnly) {
     ForgetKnownFolders(&list);
 }
 
-// An unload that failed however often it was tried: the answers are out,
-// the log names each key that stays loaded, and the status is the error's,
-// as any failure's.
-static void EndWithHivesLeftLoaded(const ProfileAnswers *answers) {
-    WriteOutRemaining();
-    CheckStreamError();
+// The log names each key that stays loaded: an unload failed however often
+// it was tried.
+static void TellHivesLeftLoaded(const ProfileAnswers *answers) {
     for (size_t i = 0; i < answers->leftLoadedCount; i++) {
         size_t length = AppendText(0, TextOf("korvane: HKEY_USERS\\"));
         length =
@@ -258,7 +255,6 @@ static void EndWithHivesLeftLoaded(const ProfileAnswers *answers) {
             length, TextOf(" could not be unloaded; the next korvane /profiles tries again"));
         WriteErrorLine(Text{JsonLine, length});
     }
-    EndWithError(answers->unloadError);
 }
 
 // A profile's object, on one line in pieces as a known folder's is: the
@@ -301,15 +297,15 @@ static void RunProfilesMode(ArgumentWalk arguments) {
     if (!named)
         return;
     static ProfileAnswers answers;
-    // Other users' hives are loaded while the answers are gathered: a
-    // console event then only asks the run to stop, once they are unloaded.
-    HoldInterrupts();
+    // While another user's hive is loaded a console event only asks the run
+    // to stop, once it is unloaded.
     bool asked = AskEveryProfile(
         &query, json ? PATH_FOUND | PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED : PATH_FOUND,
         Interrupted, &answers);
-    ReleaseInterrupts();
-    if (Interrupted())
+    if (Interrupted()) {
+        TellHivesLeftLoaded(&answers);
         EndAsInterrupted();
+    }
     if (!asked)
         return;
     if (json)
@@ -323,8 +319,13 @@ static void RunProfilesMode(ArgumentWalk arguments) {
     if (json)
         WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
     ForgetProfiles(&answers);
-    if (answers.unloadError != 0)
-        EndWithHivesLeftLoaded(&answers);
+    // The answers are out first; the status is the error's, as any failure's.
+    if (answers.unloadError != 0) {
+        WriteOutRemaining();
+        CheckStreamError();
+        TellHivesLeftLoaded(&answers);
+        EndWithError(answers.unloadError);
+    }
 }
 
 // Each folder is looked up only when its row is due, so that a console shows

@@ -4,11 +4,12 @@
 // restarts, and their next sign-in gets a temporary profile. Uses:
 // GetCurrentProcess, GetCurrentProcessId,
 // GetProcessTimes, GetModuleFileNameW, OpenProcess, WaitForSingleObject,
-// CloseHandle, GetLastError, Sleep, GetModuleHandleA, GetProcAddress,
+// CloseHandle, GetLastError, SetLastError, Sleep, GetModuleHandleA, GetProcAddress,
 // FreeLibrary, where it exists QueryFullProcessImageNameW, and advapi32's
 // calls (win32.h).
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
+#include "../console/console.h"
 #include "hives.h"
 #include "win32.h"
 
@@ -57,23 +58,25 @@ void FreeRegistryCalls() {
 
 static bool (*Stopping)();
 
-// Both privileges, as they were before the run enabled them: Windows hands
-// back the previous state of those it changed.
-static struct {
+// Privileges as they were before the run enabled them: Windows hands back
+// the previous state of those it changed, none where it changed none.
+struct PrivilegesState {
     DWORD count;
     LUID_AND_ATTRIBUTES privileges[2];
-} Previous;
+};
+static PrivilegesState Previous;
 
-static bool AdjustPrivileges(TOKEN_PRIVILEGES *wanted, bool keepPrevious) {
+static bool AdjustPrivileges(TOKEN_PRIVILEGES *wanted, PrivilegesState *previous) {
     HANDLE token = nullptr;
     DWORD size = 0;
     bool adjusted =
         Registry.OpenToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) &&
-        Registry.SetPrivileges(token, FALSE, wanted, keepPrevious ? sizeof Previous : 0,
-                               keepPrevious ? (TOKEN_PRIVILEGES *)&Previous : nullptr,
-                               keepPrevious ? &size : nullptr);
+        Registry.SetPrivileges(token, FALSE, wanted, previous ? sizeof *previous : 0,
+                               (TOKEN_PRIVILEGES *)previous, previous ? &size : nullptr);
     if (token != nullptr)
         CloseHandle(token);
+    if (!adjusted && previous != nullptr)
+        previous->count = 0;
     return adjusted;
 }
 
@@ -91,8 +94,8 @@ static void EnableHivePrivileges() {
         wanted.privileges[i].Attributes = SE_PRIVILEGE_ENABLED;
     }
     Previous.count = 0;
-    if (found && !AdjustPrivileges((TOKEN_PRIVILEGES *)&wanted, true))
-        Previous.count = 0;
+    if (found)
+        AdjustPrivileges((TOKEN_PRIVILEGES *)&wanted, &Previous);
 }
 
 static uint32_t OwnPid;
@@ -129,11 +132,40 @@ static bool RunsOwnImageName(HANDLE process) {
     return SameTextIgnoringCase(TextOfPath(&one), TextOfPath(&other));
 }
 
+// A process's default DACL names its user and SYSTEM alone, so an elevated
+// administrator is refused another user's process, which has often taken a
+// killed run's pid, unless SeDebugPrivilege is enabled. It is, at the first
+// refusal, until the clean-up ends, and then put back as it was.
+static PrivilegesState DebugPrevious;
+static bool DebugEnabled;
+
+static HANDLE OpenToAsk(uint32_t pid) {
+    const DWORD access = PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
+    HANDLE process = OpenProcess(access, FALSE, pid);
+    if (process != nullptr || GetLastError() != ERROR_ACCESS_DENIED || DebugEnabled)
+        return process;
+    TOKEN_PRIVILEGES debug = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    DebugEnabled = true;
+    if (!Registry.LookupPrivilege(nullptr, L"SeDebugPrivilege", &debug.Privileges[0].Luid) ||
+        !AdjustPrivileges(&debug, &DebugPrevious)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return OpenProcess(access, FALSE, pid);
+}
+
+static void PutDebugPrivilegeBack() {
+    if (DebugEnabled && DebugPrevious.count > 0)
+        AdjustPrivileges((TOKEN_PRIVILEGES *)&DebugPrevious, nullptr);
+    DebugPrevious.count = 0;
+    DebugEnabled = false;
+}
+
 // A process that has ended while someone still holds a handle to it is no
-// live one; one that may not be asked is taken for alive.
+// live one; one that may not be asked even so is taken for alive.
 static HiveOwner OwnerOf(uint32_t pid) {
     HiveOwner owner = {NO_OWNER, 0, false};
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    HANDLE process = OpenToAsk(pid);
     if (process == nullptr) {
         owner.seen = GetLastError() == ERROR_INVALID_PARAMETER ? NO_OWNER : OWNER_HIDDEN;
         return owner;
@@ -161,8 +193,9 @@ static DWORD UnloadKey(const wchar_t *name) {
 }
 
 // Task Scheduler's stop, a deployment's time-out and taskkill /f end a run
-// with no handler at all; its keys are unloaded here. HKEY_USERS holds a
-// few keys, each user's and a run's; they are listed before any goes.
+// with no handler at all; its keys are unloaded here, console events held
+// meanwhile. HKEY_USERS holds a few keys, each user's and a run's; they are
+// listed before any goes.
 static void UnloadKeysOfEndedRuns() {
     static wchar_t names[64][HIVE_NAME_CAPACITY];
     size_t count = 0;
@@ -182,8 +215,11 @@ static void UnloadKeysOfEndedRuns() {
             count += IsLeftByEndedRun(&hive, OwnPid, &owner);
         }
     }
+    PutDebugPrivilegeBack();
+    HoldInterrupts();
     for (size_t i = 0; i < count && !Stopping(); i++)
         UnloadKey(names[i]);
+    ReleaseInterrupts();
 }
 
 void StartReadingHives(bool (*stopping)()) {
@@ -201,7 +237,7 @@ void StartReadingHives(bool (*stopping)()) {
 
 void StopReadingHives() {
     if (Previous.count > 0)
-        AdjustPrivileges((TOKEN_PRIVILEGES *)&Previous, false);
+        AdjustPrivileges((TOKEN_PRIVILEGES *)&Previous, nullptr);
     Previous.count = 0;
 }
 
@@ -250,28 +286,30 @@ bool OpenUserHive(Text sid, Text folder, HKEY *hive, bool *loadedNow) {
         LoadedName[i] = i < LoadedLength ? wchar_t(LoadedNameText[i]) : 0;
     // A mandatory profile's is the one Windows loads, whatever is beside it.
     // A missing file is found by its load, which asks no more of the disk
-    // than a look would.
+    // than a look would. From the load to the unload a console event only
+    // asks the run to stop: at any other time it ends the run at once.
+    HoldInterrupts();
     LONG loaded = ERROR_FILE_NOT_FOUND;
     for (size_t i = 0; i < 2 && loaded == ERROR_FILE_NOT_FOUND; i++) {
         memcpy(File + base, names[i], 11 * sizeof(wchar_t));
         loaded = LoadFile(sid, hive);
     }
-    if (loaded == ERROR_ALREADY_EXISTS)
-        return true;
-    // A failed load may still leave a key of that name (Wine does, for a
-    // file that is no hive).
-    if (loaded != ERROR_SUCCESS) {
-        if (loaded != ERROR_FILE_NOT_FOUND)
-            Registry.UnloadHive(HKEY_USERS, LoadedName);
-        return false;
-    }
-    if (Registry.OpenKey(HKEY_USERS, LoadedName, 0, KEY_READ, hive) == ERROR_SUCCESS) {
+    if (loaded == ERROR_SUCCESS &&
+        Registry.OpenKey(HKEY_USERS, LoadedName, 0, KEY_READ, hive) == ERROR_SUCCESS) {
         LoadedKey = *hive;
         *loadedNow = true;
         return true;
     }
+    // A failed load may still leave a key of that name (Wine does, for a
+    // file that is no hive).
+    if (loaded == ERROR_SUCCESS)
+        UnloadKey(LoadedName);
+    else if (loaded != ERROR_FILE_NOT_FOUND && loaded != ERROR_ALREADY_EXISTS)
+        Registry.UnloadHive(HKEY_USERS, LoadedName);
+    ReleaseInterrupts();
+    if (loaded == ERROR_ALREADY_EXISTS)
+        return true;
     *hive = nullptr;
-    UnloadKey(LoadedName);
     return false;
 }
 
@@ -281,5 +319,7 @@ DWORD CloseUserHive(HKEY hive, Text *name) {
         return 0;
     LoadedKey = nullptr;
     *name = Text{LoadedNameText, LoadedLength};
-    return UnloadKey(LoadedName);
+    DWORD unloaded = UnloadKey(LoadedName);
+    ReleaseInterrupts();
+    return unloaded;
 }

@@ -66,11 +66,16 @@ static bool Append(PathText *out, Text text) {
 
 // A logon expands each variable once, in the order it sets them; a value
 // that names another is read through it here, as deep as no real
-// environment goes, so that a loop of names ends as unexpanded.
+// environment goes, so that a loop of names ends as unexpanded. A user
+// writes their own variables: names repeated at each level would make the
+// work grow as a power of the values' length, so one expansion reads at
+// most a fixed number of names, far more than a real value needs.
 static const int DEEPEST_NAME = 4;
+static const size_t MOST_NAMES_READ = 64;
+size_t VariablesLookedUp;
 
 static bool ExpandInto(Text value, const VariableLayer *layers, size_t layerCount, int depth,
-                       PathText *out) {
+                       size_t *namesLeft, PathText *out) {
     size_t at = 0;
     while (at < value.length) {
         size_t open = at;
@@ -87,11 +92,14 @@ static bool ExpandInto(Text value, const VariableLayer *layers, size_t layerCoun
         at = literal;
         if (!named)
             continue;
+        if (depth == DEEPEST_NAME || *namesLeft == 0)
+            return false;
+        --*namesLeft;
+        VariablesLookedUp++;
         Text found;
-        if (depth == DEEPEST_NAME ||
-            !FindVariable(Text{value.bytes + open + 1, close - open - 1}, layers, layerCount,
+        if (!FindVariable(Text{value.bytes + open + 1, close - open - 1}, layers, layerCount,
                           &found) ||
-            !ExpandInto(found, layers, layerCount, depth + 1, out))
+            !ExpandInto(found, layers, layerCount, depth + 1, namesLeft, out))
             return false;
         at = close + 1;
     }
@@ -99,8 +107,9 @@ static bool ExpandInto(Text value, const VariableLayer *layers, size_t layerCoun
 }
 
 bool ExpandVariables(Text value, const VariableLayer *layers, size_t layerCount, PathText *out) {
+    size_t namesLeft = MOST_NAMES_READ;
     out->length = 0;
-    if (ExpandInto(value, layers, layerCount, 0, out))
+    if (ExpandInto(value, layers, layerCount, 0, &namesLeft, out))
         return true;
     out->length = 0;
     return false;

@@ -28,8 +28,12 @@ struct VariableLayer {
 
 // Each %NAME% replaced, the name in any letter case, and the value's own
 // %NAME% too (a few levels deep). False, and no path, where a name is in
-// no layer or the text does not fit: nothing is guessed.
+// no layer, the text does not fit, or it names more than a few dozen
+// variables in all, however nested: nothing is guessed, and the work stays
+// linear in the values read.
 bool ExpandVariables(Text value, const VariableLayer *layers, size_t layerCount, PathText *out);
+// The names every expansion has looked up so far: the work, as tests count it.
+extern size_t VariablesLookedUp;
 
 // A known folder and those above it, the folder first: each with its
 // value in the user's shell folders, where it has one, and its path below
@@ -115,9 +119,12 @@ struct ProfileAnswers {
 // the caller's own as a lookup, a signed-in user's with their token where
 // the caller may take it, any other from their registry, read whole
 // before any of their paths is looked at. `paths` as ListKnownFolders
-// takes it. `stopping` is asked before each hive is loaded and after each
-// is unloaded: once it says so, no more are. Every hive it loads is
-// unloaded, or told, before it returns. False where the query names no
+// takes it. Console events are held only from each load to its unload
+// and while ended runs' keys are unloaded (at any other moment, a network
+// time-out included, one ends the run at once); `stopping` is asked before
+// each profile and each load, and after each unload: once it says so, no
+// more are loaded. Every hive it loads is unloaded, or told, before it
+// returns. False where the query names no
 // folder (NamesAFolder). The answers hold their texts until
 // ForgetProfiles.
 bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),

@@ -522,6 +522,9 @@ bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
     StartReadingHives(stopping);
     answers->answers = (ProfileAnswer *)AllocateShellMemory(count * sizeof(ProfileAnswer) + 1);
     for (size_t i = 0; answers->answers != nullptr && i < count && !answers->stopped; i++) {
+        // An event during the clean-up, or during the last profile's load.
+        if ((answers->stopped = stopping()))
+            break;
         answers->stopped = !AnswerProfile(&Listed[i], query, chained, &own, paths, sessions,
                                           sessionCount, stopping, answers, &found);
         if (!answers->stopped && KeepAnswer(&answers->answers[answers->count], &found))

@@ -56,7 +56,9 @@ void FreeRegistryCalls();
 // first enables the privileges that a load needs and unloads what runs
 // that have ended left loaded; the last puts the privileges back as they
 // were. `stopping` is asked between one unload and the next load, and in
-// a load's retries: once it says so, nothing more is loaded.
+// a load's retries: once it says so, nothing more is loaded. Console
+// events are held (HoldInterrupts) while ended runs' keys are unloaded,
+// and from each load to its unload, whether it succeeds or not.
 void StartReadingHives(bool (*stopping)());
 void StopReadingHives();
 // The user's own hive, opened for reading: under their SID where it is
