@@ -29,6 +29,7 @@ import tempfile
 import time
 import yaml
 import zipfile
+from xml.etree import ElementTree
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 failures = []
@@ -93,8 +94,15 @@ def check_verify_release(folder, x86, x64):
     byte changed past its headers."""
     verify = [TOP + "/scripts/verify-release", folder, "--built", x86, x64]
     done = subprocess.run(verify, capture_output=True, text=True)
-    check(done.returncode == 0 and done.stdout.count(": ok\n") == 3,
-          "verify-release passes on the signed archives: %r" % done.stdout)
+    check(done.returncode == 0 and done.stdout.count(": ok\n") == 6,
+          "verify-release passes on the signed archives and their manifests: %r" % done.stdout)
+    install = os.path.join(folder, "choco", "tools", "chocolateyInstall.ps1")
+    script = open(install).read()
+    open(install, "w").write(script.replace("checksum64     = '", "checksum64     = '0"))
+    done = subprocess.run(verify, capture_output=True, text=True)
+    check(done.returncode != 0 and "chocolateyInstall.ps1: names no archive" in done.stdout,
+          "verify-release fails on a wrong checksum in Chocolatey's script: %r" % done.stdout)
+    open(install, "w").write(script)
     name = sorted(n for n in os.listdir(folder) if n.endswith("x64.zip"))[0]
     with zipfile.ZipFile(os.path.join(folder, name)) as archive:
         members = [(info, archive.read(info)) for info in archive.infolist()]
@@ -403,17 +411,41 @@ def mode_words(text, indent):
     return words
 
 
+def check_links():
+    """Every link between the README, the changelog and the pages in docs/
+    names a file that is there, and a heading of it, as GitHub makes its
+    anchors."""
+    pages = ["README.md", "CHANGELOG.md"] + ["docs/" + name for name in os.listdir(
+        os.path.join(TOP, "docs")) if name.endswith(".md")]
+    anchor = lambda heading: re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
+    broken = []
+    for page in pages:
+        text = open(os.path.join(TOP, page), encoding="utf-8").read()
+        for target in re.findall(r"\]\(([^)\s]+)\)", text):
+            if re.match(r"[a-z]+:", target):
+                continue
+            path, _, name = target.partition("#")
+            file = os.path.normpath(os.path.join(TOP, os.path.dirname(page), path or
+                                                 os.path.basename(page)))
+            headings = [anchor(h) for h in re.findall(r"^#+ (.*)$", open(
+                file, encoding="utf-8").read(), flags=re.M)] if file.endswith(".md") and \
+                os.path.exists(file) else []
+            if not os.path.exists(file) or (name and name not in headings):
+                broken.append("%s: %s" % (page, target))
+    check(not broken and len(pages) >= 5, "the links between the pages hold: %r" % broken)
+
+
 def check_usage_words(exe, prefix, home):
-    """The README's Usage block, README.txt's usage and korvane's help name
+    """The manual's Usage block, README.txt's usage and korvane's help name
     the same modes and options."""
-    readme = open(os.path.join(TOP, "README.md"), encoding="utf-8").read()
+    readme = open(os.path.join(TOP, "docs", "usage.md"), encoding="utf-8").read()
     usage = readme[readme.index("## Usage"):readme.index("### Lookup")]
     text = open(os.path.join(TOP, "res", "README.txt"), encoding="utf-8").read()
     text = text[text.index("Usage\n-----"):text.index("Keywords\n--------")]
     shown = wine(prefix, home, [exe, "/?"]).stdout
     help_words = mode_words(shown, 0)
     check(mode_words(usage, 4) == mode_words(text, 4) == help_words and len(help_words) >= 13,
-          "README.md, README.txt and the help name the same modes: %r, %r, %r" %
+          "docs/usage.md, README.txt and the help name the same modes: %r, %r, %r" %
           (mode_words(usage, 4), mode_words(text, 4), help_words))
 
 
@@ -438,6 +470,23 @@ def check_manifests(folder, version):
               "winget's%s manifest is version %s" % (part, version))
     check(scoop["version"] == version and scoop["bin"] == "korvane.exe",
           "Scoop's manifest is version " + version)
+    nuspec = ElementTree.parse(os.path.join(folder, "choco", "korvane.nuspec")).getroot()
+    space = "{http://schemas.microsoft.com/packaging/2015/06/nuspec.xsd}"
+    fields = {child.tag.replace(space, ""): child.text for child in nuspec.find(space + "metadata")}
+    check(fields.get("id") == "korvane" and fields.get("version") == version and
+          all(fields.get(name) for name in ("title", "authors", "projectUrl", "licenseUrl",
+                                            "summary", "description", "releaseNotes")) and
+          set(fields.get("tags", "").split()) == {"shell-folders", "known-folders", "cli",
+                                                  "intune"},
+          "Chocolatey's nuspec is version %s with its fields: %r" % (version, fields))
+    script = open(os.path.join(folder, "choco", "tools", "chocolateyInstall.ps1")).read()
+    for name, machine in (("url", "x86"), ("url64bit", "x64")):
+        archive = "korvane-%s-windows-%s.zip" % (version, machine)
+        digest = "checksum64" if machine == "x64" else "checksum"
+        check(re.search(r"\b%s\s*= '%s'" % (name, re.escape(url + archive)), script) and
+              re.search(r"\b%s\s*= '%s'" % (digest, sums[archive]), script) and
+              "Install-ChocolateyZipPackage" in script,
+              "Chocolatey's script names %s and its checksum" % archive)
 
 
 def main():
@@ -458,7 +507,7 @@ def main():
     kit = "korvane-%s-checks.zip" % version
     check(sorted(os.listdir(runs[2])) == sorted(names + [kit, "SHA256SUMS"]),
           "a plain release holds the two archives, the checks archive and SHA256SUMS alone")
-    check(sorted(os.listdir(runs[0])) == sorted(names + [kit, "SHA256SUMS", "scoop", "winget"]),
+    check(sorted(os.listdir(runs[0])) == sorted(names + [kit, "SHA256SUMS", "choco", "scoop", "winget"]),
           "a signed one the manifests too")
     with zipfile.ZipFile(os.path.join(runs[0], kit)) as archive:
         for member in archive.namelist():
@@ -477,6 +526,7 @@ def main():
     machines = ["win32", "win64"] if subprocess.run([TOP + "/cmake/wine-run",
                                                      "--i386-runs"]).returncode == 0 else ["win64"]
     check_block_paths()
+    check_links()
     prefix, home = check_kit(os.path.join(runs[2], kit), machines)
     check_usage_words(x64, prefix, home)
     for folder, _, files in os.walk(runs[0]):

@@ -38,7 +38,7 @@ static const char *const ListingKeywords[] = {
 // clang-format on
 
 // What the help adds after the list: every mode and option, a line each, in
-// the README's order, last, so that a console of 25 lines shows it whole
+// the manual's order, last, so that a console of 25 lines shows it whole
 // once the list has scrolled by; no line wider than 79 columns. One text,
 // written as one piece.
 static const char HelpText[] =
