@@ -19,8 +19,16 @@
                                users who are not signed in: each profile of
                                ProfileList, its hive loaded, its Desktop
                                value read, the hive unloaded
+       floor.exe problems      what korvane /problems needs: every known
+                               folder's two locations in one COM session,
+                               each per-user one's asked of the disk, the
+                               user's shell folders read, and ProfileList
+       floor.exe profiles problems   what korvane /profiles /problems needs:
+                               each hive loaded, every value of its shell
+                               folders read, unloaded, then each value's
+                               place asked of the disk
        floor.exe make-profiles N   not measured: N made-up profiles, each
-                               with a hive of its own, for the one above */
+                               with a hive of its own, for the two above */
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
 #include <shlobj.h>
@@ -50,14 +58,15 @@ static GUID ParseGuid(const char *text)
     return guid;
 }
 
-static size_t AppendMoved(char *out, const wchar_t *name, const GUID *id)
+static size_t AppendMoved(char *out, const wchar_t *name, const GUID *id, int checked)
 {
     wchar_t *now = NULL, *byDefault = NULL;
     size_t used = 0;
     if (SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, NULL, &now) == S_OK &&
         SHGetKnownFolderPath(id, KF_FLAG_DEFAULT_PATH | KF_FLAG_DONT_VERIFY, NULL, &byDefault) ==
             S_OK &&
-        CompareStringOrdinal(now, -1, byDefault, -1, TRUE) != CSTR_EQUAL) {
+        ((checked && GetFileAttributesW(now) == INVALID_FILE_ATTRIBUTES) ||
+         CompareStringOrdinal(now, -1, byDefault, -1, TRUE) != CSTR_EQUAL)) {
         used = WideCharToMultiByte(CP_ACP, 0, name, -1, out, MAX_PATH, NULL, NULL);
         out[used - 1] = '=';
         used += WideCharToMultiByte(CP_ACP, 0, now, -1, out + used, MAX_PATH, NULL, NULL) - 1;
@@ -83,6 +92,42 @@ static size_t AppendNameAndPath(char *out, IKnownFolder *folder,
     return used;
 }
 
+static const wchar_t PROFILE_LIST[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+static const wchar_t SHELL_FOLDERS[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+/* Every value of a user's shell folders, read. */
+static void ReadShellFolders(HKEY user)
+{
+    HKEY folders;
+    static wchar_t name[256], value[MAX_PATH];
+    if (RegOpenKeyExW(user, SHELL_FOLDERS, 0, KEY_READ, &folders) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0, n = 256, size = sizeof value;
+         RegEnumValueW(folders, i, name, &n, NULL, NULL, (BYTE *)value, &size) == ERROR_SUCCESS;
+         i++, n = 256, size = sizeof value)
+        ;
+    RegCloseKey(folders);
+}
+
+/* Each profile's folder, as ProfileList names it. */
+static void ReadProfileFolders(void)
+{
+    HKEY list;
+    wchar_t name[256], path[MAX_PATH];
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PROFILE_LIST, 0, KEY_READ, &list) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0, n = 256; RegEnumKeyExW(list, i, name, &n, NULL, NULL, NULL, NULL) ==
+                               ERROR_SUCCESS;
+         i++, n = 256) {
+        DWORD size = sizeof path;
+        RegGetValueW(list, name, L"ProfileImagePath", RRF_RT_REG_SZ, NULL, path, &size);
+    }
+    RegCloseKey(list);
+}
+
+/* 0: every folder's name and path; 1: those moved; 2: those per-user
+   folders that are moved or missing, with the user's registry read. */
 static int ListKnownFolders(int movedOnly)
 {
     static char out[1 << 20];
@@ -102,8 +147,9 @@ static int ListKnownFolders(int movedOnly)
             if (folder->lpVtbl->GetFolderDefinition(folder, &definition) == S_OK) {
                 if (!movedOnly)
                     used += AppendNameAndPath(out + used, folder, &definition);
-                else if (definition.category != KF_CATEGORY_VIRTUAL)
-                    used += AppendMoved(out + used, definition.pszName, &ids[i]);
+                else if (definition.category != KF_CATEGORY_VIRTUAL &&
+                         (movedOnly == 1 || definition.category == KF_CATEGORY_PERUSER))
+                    used += AppendMoved(out + used, definition.pszName, &ids[i], movedOnly == 2);
                 FreeKnownFolderDefinitionFields(&definition);
             }
             folder->lpVtbl->Release(folder);
@@ -112,6 +158,10 @@ static int ListKnownFolders(int movedOnly)
         manager->lpVtbl->Release(manager);
     }
     CoUninitialize();
+    if (movedOnly == 2) {
+        ReadShellFolders(HKEY_CURRENT_USER);
+        ReadProfileFolders();
+    }
     DWORD written;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out, (DWORD)used, &written, NULL);
     return 0;
@@ -132,10 +182,6 @@ static HANDLE SignedInToken(void)
     return token;
 }
 
-static const wchar_t PROFILE_LIST[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-static const wchar_t SHELL_FOLDERS[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
 static void EnableHivePrivileges(void)
 {
     static const wchar_t *const names[] = {L"SeBackupPrivilege", L"SeRestorePrivilege"};
@@ -149,7 +195,9 @@ static void EnableHivePrivileges(void)
     CloseHandle(token);
 }
 
-static int ReadProfiles(void)
+/* With `every`, all of each user's shell folders, and each place asked of
+   the disk once the hive is unloaded. */
+static int ReadProfiles(int every)
 {
     static char out[1 << 16];
     size_t used = 0;
@@ -170,6 +218,10 @@ static int ReadProfiles(void)
             continue;
         size = sizeof value;
         HKEY folders;
+        if (every && RegOpenKeyExW(HKEY_USERS, L"floor", 0, KEY_READ, &folders) == ERROR_SUCCESS) {
+            ReadShellFolders(folders);
+            RegCloseKey(folders);
+        }
         if (RegOpenKeyExW(HKEY_USERS, L"floor", 0, KEY_READ, &folders) == ERROR_SUCCESS) {
             if (RegGetValueW(folders, SHELL_FOLDERS, L"Desktop", RRF_RT_REG_SZ, NULL, value,
                              &size) == ERROR_SUCCESS)
@@ -179,6 +231,18 @@ static int ReadProfiles(void)
             RegCloseKey(folders);
         }
         RegUnLoadKeyW(HKEY_USERS, L"floor");
+        if (every) {
+            static const wchar_t *const below[] = {L"Desktop", L"Documents", L"Downloads",
+                                                   L"Music", L"Pictures", L"Videos",
+                                                   L"Favorites", L"AppData\\Roaming",
+                                                   L"AppData\\Local"};
+            for (int j = 0; j < 9; j++) {
+                wchar_t place[2 * MAX_PATH];
+                size = (DWORD)(wcslen(path) - wcslen(L"\\NTUSER.DAT"));
+                wsprintfW(place, L"%.*s\\%s", (int)size, path, below[j]);
+                GetFileAttributesW(place);
+            }
+        }
     }
     RegCloseKey(list);
     DWORD written;
@@ -215,10 +279,13 @@ static int MakeProfiles(int count)
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && (strcmp(argv[1], "known") == 0 || strcmp(argv[1], "moved") == 0))
-        return ListKnownFolders(strcmp(argv[1], "moved") == 0);
-    if (argc == 2 && strcmp(argv[1], "profiles") == 0)
-        return ReadProfiles();
+    if (argc == 2 && (strcmp(argv[1], "known") == 0 || strcmp(argv[1], "moved") == 0 ||
+                      strcmp(argv[1], "problems") == 0))
+        return ListKnownFolders(strcmp(argv[1], "known") == 0 ? 0
+                                : strcmp(argv[1], "moved") == 0 ? 1
+                                                                : 2);
+    if (argc >= 2 && strcmp(argv[1], "profiles") == 0)
+        return ReadProfiles(argc == 3 && strcmp(argv[2], "problems") == 0);
     if (argc == 3 && strcmp(argv[1], "make-profiles") == 0)
         return MakeProfiles(atoi(argv[2]));
     static char out[MOST * (MAX_PATH + 2)];

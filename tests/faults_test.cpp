@@ -36,6 +36,7 @@ static void ExpectEveryModeToEndWith(const std::vector<FailingSink> &sinks) {
         {"the version", {{"/version"}}},
         {"every folder for the signed-in user", {{"/loggedon", "/all"}}},
         {"every profile's folder in JSON", {{"/profiles", "/json", "appdata"}}},
+        {"what is wrong with the folders", {{"/problems"}}},
     };
     for (const auto &mode : modes) {
         Outcome whole = RunKorvane(mode.launch);

@@ -462,6 +462,84 @@ TEST(Profiles, AreListedOrderedAndReadByTheShellsRule) {
     }
 }
 
+// Each problem word where its rule puts it, and nowhere else: the user at
+// C:\Users\me, another profile at C:\Users\old; Documents has a second
+// value, Links none and is not a folder every profile has.
+TEST(Problems, AreFoundByTheirRules) {
+    FolderGuid documents, links;
+    ParseFolderGuid(TextOf("{FDD39AD0-238F-46AF-ADB4-6C85480369C7}"), &documents);
+    ParseFolderGuid(TextOf("{BFB9D5E0-C6A9-404C-B2B2-AE6DB6AF4968}"), &links);
+    const Text others[] = {TextOf("C:\\Users\\old"), TextOf("C:\\Users\\Public")};
+    const UserPlaces user = {TextOf("C:\\Users\\me"), TextOf("C:\\Windows"), others, 2};
+    auto same = [](Text a, Text b) {
+        return a.length == b.length && strncasecmp(a.bytes, b.bytes, a.length) == 0;
+    };
+    const struct {
+        bool isDocuments;
+        std::string place;
+        bool moved;
+        FolderMove movedTo;
+        DiskAnswer disk;
+        std::string second, words;
+    } rows[] = {
+        {true, "C:\\Users\\me\\Documents", false, MOVE_UNTOLD, DISK_FOUND, "", ""},
+        {true, "C:\\Users\\me\\Documents", false, MOVE_UNTOLD, DISK_NOT_FOUND, "", "missing"},
+        {false, "C:\\Users\\me\\Links", false, MOVE_UNTOLD, DISK_NOT_FOUND, "", ""},
+        {false, "D:\\Links", true, MOVED_LOCALLY, DISK_NOT_FOUND, "", "missing"},
+        {true, "D:\\Docs", true, MOVED_LOCALLY, DISK_DENIED, "", ""},
+        {true, "\\\\s\\h\\Docs", true, MOVED_TO_NETWORK, DISK_UNREACHABLE, "E:\\x", "unreachable"},
+        {true, "c:\\users\\ME\\OneDrive - Contoso\\Docs", true, MOVED_LOCALLY, DISK_NOT_FOUND, "",
+         "missing unlinked"},
+        {true, "C:\\Users\\me\\OneDrive\\Docs", true, MOVED_TO_ONEDRIVE, DISK_FOUND, "", ""},
+        {true, "C:\\Users\\me\\OneDrive2\\Docs", true, MOVED_LOCALLY, DISK_FOUND, "", ""},
+        {true, "C:\\Users\\me\\OneDrive - \\Docs", true, MOVED_LOCALLY, DISK_FOUND, "", ""},
+        {true, "C:\\", true, MOVED_LOCALLY, DISK_NOT_FOUND, "", "root"},
+        {true, "\\\\server\\share", true, MOVED_TO_NETWORK, DISK_FOUND, "", "root"},
+        {true, "C:\\Users\\me", true, MOVED_LOCALLY, DISK_FOUND, "", "root"},
+        {true, "c:\\windows", true, MOVED_LOCALLY, DISK_FOUND, "", "root"},
+        {true, "C:\\Users\\old\\Documents", true, MOVED_LOCALLY, DISK_NOT_FOUND, "", "foreign"},
+        {true, "C:\\Users\\older\\Documents", true, MOVED_LOCALLY, DISK_FOUND, "", ""},
+        {true, "", true, MOVED_LOCALLY, DISK_NOT_FOUND, "E:\\x", "untold"},
+        {true, "H:\\Docs", true, MOVE_UNTOLD, DISK_NOT_FOUND, "", "untold"},
+        {true, "C:\\Users\\me\\Documents", false, MOVE_UNTOLD, DISK_FOUND,
+         "c:\\users\\me\\documents", ""},
+        {true, "C:\\Users\\me\\Documents", false, MOVE_UNTOLD, DISK_FOUND, "D:\\Docs", "twin"},
+        {true, "C:\\Users\\old", true, MOVED_LOCALLY, DISK_FOUND, "D:\\Docs", "foreign twin"},
+    };
+    for (const auto &row : rows) {
+        CheckedFolder folder = {};
+        folder.name = TextOf("Personal");
+        folder.id = row.isDocuments ? documents : links;
+        folder.place = Txt(row.place);
+        folder.moved = row.moved;
+        folder.movedTo = row.movedTo;
+        folder.disk = row.disk;
+        folder.secondPlace = folder.secondPath = Txt(row.second);
+        FoundProblem found[PROBLEM_WORD_COUNT];
+        size_t count = FindProblems(&folder, 1, &user, same, found, PROBLEM_WORD_COUNT);
+        std::string words;
+        for (size_t i = 0; i < count; i++)
+            words += (i > 0 ? " " : "") + std::string(ProblemWords[found[i].word]);
+        EXPECT_EQ(words, row.words) << row.place;
+    }
+    // Two folders at one place name each other; a third is left alone.
+    CheckedFolder three[3] = {};
+    const char *names[] = {"Desktop", "Personal", "My Music"},
+               *places[] = {"D:\\Same", "d:\\same", "D:\\Other"};
+    for (int i = 0; i < 3; i++) {
+        three[i].name = TextOf(names[i]);
+        three[i].id = links;
+        three[i].place = TextOf(places[i]);
+    }
+    FoundProblem found[3];
+    ASSERT_EQ(FindProblems(three, 3, &user, same, found, 3), 2u);
+    for (size_t i = 0; i < 2; i++) {
+        EXPECT_EQ(found[i].folder, i);
+        EXPECT_EQ(found[i].word, PROBLEM_SHARED);
+        EXPECT_EQ(std::string(found[i].other.bytes, found[i].other.length), names[1 - i]);
+    }
+}
+
 // The keys a run loads are named for its process, and a later run unloads
 // those whose process has ended: none has the pid, or one created at
 // another time; for 1.6.0's names, none runs a korvane, this one being

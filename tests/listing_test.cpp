@@ -104,7 +104,7 @@ TEST(Listing, AQuestionMarkListsWithoutWaiting) {
     EXPECT_EQ(block.size() >= 2 ? block.substr(block.size() - 2) : "", "\r\n");
     for (const char *word :
          {"/all", "/json", "/known", "/moved", "/default", "/noverify", "/create", "/loggedon",
-          "/profiles", "--version", "{GUID}", "shell:", "csidl:"})
+          "/profiles", "/problems", "--version", "{GUID}", "shell:", "csidl:"})
         EXPECT_NE(block.find(word), std::string::npos) << word;
     const std::string appdata = Printed(ReportedPath("APPDATA"));
     const std::string version = std::string("korvane ") + KORVANE_VERSION +
@@ -284,6 +284,13 @@ TEST(Listing, AllAndJsonGiveEveryFolderAtOnce) {
         {{"profiles", "/create", "appdata"}, none},
         {{"/profiles", "nothing", "appdata"}, none},
         {{"/profiles", "appdata", "/loggedon"}, none},
+        // A fresh prefix has no problems; a word beside /problems that it
+        // takes no part in, and nothing at all.
+        {{"/problems"}, Expected("no problems\r\n"), false},
+        {{"-PROBLEMS", "/JSON"}, Expected("[\r\n]\r\n"), false},
+        {{"/problems", "/create"}, none},
+        {{"problems", "appdata"}, none},
+        {{"/profiles", "/problems", "/noverify"}, none},
     };
     for (const auto &c : cases)
         for (Sink sink : {SINK_FILE, SINK_PIPE})

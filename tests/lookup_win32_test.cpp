@@ -321,6 +321,119 @@ TEST(MissingFolders, AreNamedWithNoverifyAndMadeWithCreate) {
     RemoveTree(place);
 }
 
+// In the same prefix, from the user's shell folders with every value taken
+// away (all put back at the end): one row for each problem, made with the
+// values it writes, the folders it makes and a second profile; none at
+// all; and more than fit in Intune's 2,048 characters, the count line last.
+// (Wine answers /loggedon from HKEY_USERS\.DEFAULT, so not here.)
+TEST(MovedFolders, ProblemsAreFoundWhereTheValuesPutThem) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SHELL_FOLDERS, 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    std::vector<std::pair<std::wstring, std::wstring>> saved;
+    static wchar_t name[256], data[32768];
+    for (DWORD size = sizeof data, length = 256;
+         RegEnumValueW(key, 0, name, &length, nullptr, nullptr, (BYTE *)data, &size) ==
+         ERROR_SUCCESS;
+         size = sizeof data, length = 256) {
+        saved.push_back({name, data});
+        RegDeleteValueW(key, name);
+    }
+    auto set = [key](const std::pair<std::wstring, std::wstring> &value) {
+        RegSetValueExW(key, value.first.c_str(), 0, REG_EXPAND_SZ,
+                       (const BYTE *)value.second.c_str(), DWORD(2 * (value.second.size() + 1)));
+    };
+    const std::string profile = ReportedPath("PROFILE"), at = "C:\\korvane-problems\\";
+    const std::wstring other = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
+                               L"S-1-5-21-9-9-9-1001";
+    const std::wstring longer = L"C:\\korvane-problems\\" + std::wstring(200, L'x');
+    const struct {
+        std::vector<std::pair<std::wstring, std::wstring>> values;
+        std::vector<std::string> made, lines; // after the count line: none but it
+        std::string count;
+    } rows[] = {
+        {{}, {}, {}, "no problems"},
+        {{{L"Personal", L"C:\\korvane-problems\\Documents"}},
+         {},
+         {"missing: Personal=" + at + "Documents\\"},
+         "1 problem"},
+        {{{L"My Music", L"\\\\server.invalid\\share\\Music"}},
+         {},
+         {"unreachable: My Music=\\\\server.invalid\\share\\Music\\"},
+         "1 problem"},
+        {{{L"Favorites", L"%USERPROFILE%\\OneDrive - Fabrikam\\Favorites"}},
+         {profile + "\\OneDrive - Fabrikam\\Favorites"},
+         {"unlinked: Favorites=" + profile + "\\OneDrive - Fabrikam\\Favorites\\"},
+         "1 problem"},
+        {{{L"Desktop", L"C:\\korvane-problems\\Same"},
+          {L"Personal", L"C:\\korvane-problems\\Same"}},
+         {at + "Same"},
+         {"shared: Desktop=" + at + "Same\\ (also Personal)",
+          "shared: Personal=" + at + "Same\\ (also Desktop)"},
+         "2 problems in 2 folders"},
+        {{{L"Personal", L"%USERPROFILE%"}}, {}, {"root: Personal=" + profile + "\\"}, "1 problem"},
+        {{{L"My Pictures", L"C:\\korvane-problems\\other\\Pictures"}},
+         {at + "other\\Pictures"},
+         {"foreign: My Pictures=" + at + "other\\Pictures\\ (in the profile " + at + "other\\)"},
+         "1 problem"},
+        {{{L"My Music", L"%NOSUCHVAR%\\Music"}}, {}, {"untold: My Music="}, "1 problem"},
+        {{{L"{F42EE2D3-909F-4907-8871-4C22FC0BF756}", L"C:\\korvane-problems\\Elsewhere"}},
+         {},
+         {"twin: Personal=" + profile + "\\Documents\\ (second value: " + at + "Elsewhere\\)"},
+         "1 problem"},
+        {{{L"Desktop", longer + L"\\1"},
+          {L"Personal", longer + L"\\2"},
+          {L"{374DE290-123F-4565-9164-39C4925E467B}", longer + L"\\3"},
+          {L"My Music", longer + L"\\4"},
+          {L"My Pictures", longer + L"\\5"},
+          {L"Favorites", longer + L"\\6"},
+          {L"SendTo", longer + L"\\7"},
+          {L"Templates", longer + L"\\8"},
+          {L"Recent", longer + L"\\9"}},
+         {},
+         {},
+         "9 problems in 9 folders"},
+    };
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, other.c_str(), L"ProfileImagePath", REG_SZ,
+                    L"C:\\korvane-problems\\other", sizeof L"C:\\korvane-problems\\other");
+    for (const auto &row : rows) {
+        for (const auto &value : row.values)
+            set(value);
+        CreateDirectoryW(L"C:\\korvane-problems", nullptr);
+        CreateDirectoryW(L"C:\\korvane-problems\\other", nullptr);
+        for (const std::string &folder : row.made)
+            SHCreateDirectoryExW(nullptr, Wide(folder).c_str(), nullptr);
+        std::string expected;
+        for (const std::string &line : row.lines)
+            expected += Redirected(line) + "\r\n";
+        {
+            Outcome outcome = RunKorvane({{"/problems"}});
+            EXPECT_EQ(outcome.status, row.count == "no problems" ? 0u : 1u) << row.count;
+            size_t more = outcome.out.find("\r\n... and 1 more\r\n");
+            if (row.lines.empty() && row.count != "no problems") {
+                ASSERT_NE(more, std::string::npos) << outcome.out;
+                // Eight lines and the count fit; one more does not.
+                EXPECT_LE(outcome.out.size(), 2048u);
+                EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.begin() + more, '\n'), 7)
+                    << outcome.out;
+                EXPECT_EQ(outcome.out.substr(more + 2), "... and 1 more\r\n" + row.count + "\r\n");
+            } else {
+                EXPECT_EQ(outcome.out, expected + row.count + "\r\n");
+            }
+        }
+        for (const auto &value : row.values)
+            RegDeleteValueW(key, value.first.c_str());
+        RemoveTree(L"C:\\korvane-problems");
+        RemoveTree(Wide(profile + "\\OneDrive - Fabrikam"));
+    }
+    std::string json = RunKorvane({{"/problems", "/json"}}).out;
+    EXPECT_EQ(json, "[\r\n]\r\n");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, other.c_str());
+    for (const auto &value : saved)
+        set(value);
+    RegCloseKey(key);
+}
+
 // In the same prefix, folders moved as OneDrive and Group Policy move them,
 // by User Shell Folders values: under the root that OneDrive's variable
 // names, with %USERPROFILE%; under a second account's root, to a folder
@@ -689,6 +802,8 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
     const std::string at = "C:\\korvane-profiles\\", templates = "Microsoft\\Windows\\Templates";
     for (const std::string &made : std::vector<std::string>{
              "alice-moved\\Desktop", "bob\\Bureau", "Default\\Desktop", "dave\\Mandatory",
+             "Default\\Documents", "Default\\Downloads", "Default\\Music", "Default\\Pictures",
+             "Default\\Videos", "Default\\Favorites", "Default\\AppData\\Local",
              "alice\\Roaming\\" + templates, "bob\\AppData\\Roaming\\" + templates,
              "Default\\AppData\\Roaming\\" + templates})
         SHCreateDirectoryExW(nullptr, Wide(at + made).c_str(), nullptr);
@@ -820,6 +935,24 @@ TEST(MovedFolders, EveryProfileIsAnsweredFromItsOwnRegistry) {
          {object("S-1-5-21-7-7-7-1001", at + "alice", "", at + "alice\\Music", "network"),
           object("S-1-5-21-7-7-7-1006", at + "dave", "", at + "dave\\Music", "untold")})
         EXPECT_NE(json.find(expected), std::string::npos) << json;
+    // What is wrong: alice's Downloads moved to a place not made, her
+    // Documents through a variable she lacks; the Default profile, whose
+    // every folder is there, nothing.
+    json = RunKorvane({{"/profiles", "/problems", "/json"}}).out;
+    auto problem = [&](const std::string &name, const std::string &id, const std::string &word,
+                       const std::string &path, const std::string &byDefault) {
+        return "  {\"user\": null, \"sid\": \"S-1-5-21-7-7-7-1001\", \"profile\": " +
+               JsonPath(at + "alice") + ", \"name\": \"" + name + "\", \"id\": \"" + id +
+               "\", \"problem\": \"" + word + "\", \"path\": " + JsonPath(path) +
+               ", \"defaultPath\": " + JsonPath(byDefault) + ", \"other\": null}";
+    };
+    for (const std::string &expected :
+         {problem("Downloads", "{374DE290-123F-4565-9164-39C4925E467B}", "missing",
+                  at + "alice-moved\\Downloads", at + "alice\\Downloads"),
+          problem("Personal", "{FDD39AD0-238F-46AF-ADB4-6C85480369C7}", "untold", "",
+                  at + "alice\\Documents")})
+        EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
+    EXPECT_EQ(json.find(JsonPath(at + "Default")), std::string::npos) << json;
     EXPECT_EQ(SubkeysOf(HKEY_USERS), loaded);
     EXPECT_EQ(FileBytes(root + L"alice\\NTUSER.DAT") + FileBytes(root + L"Default\\NTUSER.DAT") +
                   FileBytes(root + L"erin\\NTUSER.DAT"),

@@ -317,24 +317,18 @@ static bool KeepInChain(FolderChain *chain, size_t *used, const wchar_t *wide, T
     return true;
 }
 
-bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
-    ManagerSession session;
-    GUID id;
+static bool ChainFrom(IKnownFolderManager *manager, GUID id, FolderChain *chain) {
     size_t used = 0;
     chain->count = 0;
     chain->isProfile = chain->endsAtProfile = false;
     chain->category = FOLDER_PER_USER;
-    // The definitions need no shell namespace: a multithreaded apartment
-    // spares the hidden window of a single-threaded one, which costs more
-    // than reading every profile (the manager lives in both).
-    bool found =
-        StartManager(&session, COINIT_MULTITHREADED) && KnownFolderOf(session.manager, query, &id);
+    bool found = true;
     while (found && !(chain->endsAtProfile = IsEqualGUID(id, FOLDERID_Profile))) {
         IKnownFolder *folder = nullptr;
         KNOWNFOLDER_DEFINITION definition = {};
         int csidl;
         DefinedFolder *link = &chain->links[chain->count];
-        found = chain->count < DEEPEST_CHAIN && session.manager->GetFolder(id, &folder) == S_OK &&
+        found = chain->count < DEEPEST_CHAIN && manager->GetFolder(id, &folder) == S_OK &&
                 folder->GetFolderDefinition(&definition) == S_OK &&
                 KeepInChain(chain, &used, definition.pszName, &link->name) &&
                 KeepInChain(chain, &used, definition.pszRelativePath, &link->relativePath);
@@ -342,7 +336,7 @@ bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
             if (chain->count++ == 0)
                 chain->category = FolderCategory(definition.category);
             memcpy(&link->id, &id, sizeof link->id);
-            link->shellId = session.manager->FolderIdToCsidl(id, &csidl) == S_OK ? csidl : -1;
+            link->shellId = manager->FolderIdToCsidl(id, &csidl) == S_OK ? csidl : -1;
             id = definition.fidParent;
         }
         FreeDefinition(&definition);
@@ -352,6 +346,32 @@ bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
             break;
     }
     chain->isProfile = found && chain->endsAtProfile && chain->count == 0;
+    return found;
+}
+
+// The definitions need no shell namespace: a multithreaded apartment
+// spares the hidden window of a single-threaded one, which costs more than
+// reading every profile (the manager lives in both).
+bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
+    ManagerSession session;
+    GUID id;
+    bool found = StartManager(&session, COINIT_MULTITHREADED) &&
+                 KnownFolderOf(session.manager, query, &id) &&
+                 ChainFrom(session.manager, id, chain);
+    EndManager(&session);
+    return found;
+}
+
+size_t ChainsOfFolders(const FolderGuid *ids, size_t count, FolderChain *chains) {
+    ManagerSession session;
+    size_t found = 0;
+    bool started = StartManager(&session, COINIT_MULTITHREADED);
+    for (size_t i = 0; i < count; i++) {
+        bool read = started && ChainFrom(session.manager, *(const GUID *)&ids[i], &chains[i]);
+        found += read;
+        if (!read)
+            chains[i].count = 0;
+    }
     EndManager(&session);
     return found;
 }

@@ -31,6 +31,9 @@ bool HaveOneRoot(Text a, Text b, bool (*same)(Text, Text));
 // exist, when their long forms are, so that an 8.3 name is its long name.
 // Only such a pair on one root touches the disk.
 bool NameOnePlace(Text a, Text b);
+// A path as a place that compares as a text: made full and tidy and, off
+// the network, in long names; empty for a path that names no place.
+void PlaceOfPath(Text path, PathText *place);
 // Where a moved folder went, for the user answered for: at or under a root
 // of one of their OneDrive accounts (from their variables and each
 // account's registry key), on the network (a share, or a drive the user

@@ -51,6 +51,15 @@ bool NameOnePlace(Text a, Text b) {
     return SameTextIgnoringCase(TextOfPath(&Tidy), TextOfPath(&OtherTidy));
 }
 
+void PlaceOfPath(Text path, PathText *place) {
+    place->length = 0;
+    if (!IsAbsolutePath(path))
+        return;
+    TidyPath(path, place);
+    if (place->length >= 2 && place->bytes[1] == ':')
+        ToLongForm(place);
+}
+
 // A signed-in user has a root or two; a root that does not fit is no root.
 // They are kept as read, and made full only when a folder is placed, so
 // that reading another user's hive asks nothing of the file system.

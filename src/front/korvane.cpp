@@ -16,8 +16,12 @@
 //                        signed in at this machine rather than the caller
 //   korvane /profiles WORD  the folder of every profile on this machine, a
 //                        line each; /noverify and /json may come before WORD
+//   korvane /problems    what is wrong with the caller's folders, a line
+//                        each, status 1 if anything; /loggedon and
+//                        /profiles before it, /json after it
 #include "../console/console.h"
 #include "../folders/folders.h"
+#include "../folders/problems.h"
 #include "../users/profiles.h"
 #include "../users/session.h"
 #include "arguments.h"
@@ -58,6 +62,8 @@ static const char HelpText[] =
     "                              signed in at this PC, from a script run as SYSTEM\r\n"
     "korvane /profiles WORD        that folder for every profile on this PC\r\n"
     "korvane /profiles /json WORD  every profile, its user and its folder, as JSON\r\n"
+    "korvane /problems [/json]     what is wrong with the folders: status 1 if any;\r\n"
+    "                              also after /loggedon, or /profiles\r\n"
     "korvane --version             the version and the build: korvane X.Y.Z (64-bit)\r\n"
     "What each keyword names, and recipes for scripts: README.txt in the archive.\r\n";
 
@@ -274,6 +280,246 @@ static void WriteProfileInJson(const ProfileAnswer *answer, bool last) {
                      last);
 }
 
+// What /problems found ends the run with 1, as Intune's detection scripts
+// tell that a remediation is needed; none, with 0.
+static int ProblemsStatus;
+
+// Intune keeps at most this many characters of a detection script's output.
+static const size_t MOST_PROBLEM_CHARACTERS = 2048;
+
+static size_t CharactersOf(Text text) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.length; i++)
+        count += (uint8_t(text.bytes[i]) & 0xC0) != 0x80;
+    return count;
+}
+
+static size_t AppendNumber(size_t at, size_t value) {
+    char digits[24];
+    size_t count = 0;
+    do
+        digits[count++] = char('0' + value % 10);
+    while ((value /= 10) > 0);
+    while (count > 0)
+        JsonLine[at++] = digits[--count];
+    return at;
+}
+
+// "WORD: NAME=PATH", as /moved names the folder and prints the path, and
+// in brackets the other folder, the second value or the other profile;
+// with /profiles, the profile's folder in square brackets first.
+static size_t FormatProblemLine(const ProfileAnswer *who, const UserProblems *user,
+                                const FoundProblem *problem) {
+    static const char *const before[PROBLEM_WORD_COUNT] = {
+        "", "", "", " (also ", "", " (in the profile ", "", " (second value: "};
+    const CheckedFolder *folder = &user->folders[problem->folder];
+    size_t length = 0;
+    if (who != nullptr) {
+        length = AppendText(length, TextOf("["));
+        length = AppendText(length, DelimitedCopy(who->profile));
+        length = AppendText(length, TextOf("] "));
+    }
+    length = AppendText(length, TextOf(ProblemWords[problem->word]));
+    length = AppendText(length, TextOf(": "));
+    length = AppendText(length, folder->name);
+    length = AppendText(length, TextOf("="));
+    length = AppendText(length, DelimitedCopy(folder->path));
+    if (problem->other.length > 0) {
+        length = AppendText(length, TextOf(before[problem->word]));
+        length =
+            AppendText(length, problem->word == PROBLEM_SHARED ? problem->other
+                                                               : DelimitedCopy(problem->other));
+        length = AppendText(length, TextOf(")"));
+    }
+    return length;
+}
+
+// "no problems", "1 problem" or "N problems in M folders", and the
+// profiles checked, or a word on SYSTEM's own folders.
+static size_t FormatProblemsCount(size_t problems, size_t folders, size_t profiles, bool system) {
+    size_t length = 0;
+    if (problems == 0)
+        length = AppendText(length, TextOf("no problems"));
+    else if (problems == 1)
+        length = AppendText(length, TextOf("1 problem"));
+    else {
+        length = AppendNumber(length, problems);
+        length = AppendText(length, TextOf(" problems in "));
+        length = AppendNumber(length, folders);
+        length = AppendText(length, TextOf(" folders"));
+    }
+    if (profiles > 0) {
+        length = AppendText(length, TextOf(", "));
+        length = AppendNumber(length, profiles);
+        length =
+            AppendText(length, TextOf(profiles == 1 ? " profile checked" : " profiles checked"));
+    }
+    if (system)
+        length = AppendText(length, TextOf("; these are SYSTEM's own folders: for the signed-in "
+                                           "user's, korvane /loggedon /problems; for every "
+                                           "profile's, korvane /profiles /problems"));
+    return length;
+}
+
+// As many lines as fit in Intune's 2,048 characters with the count line,
+// then how many more there are, then the count line; CR LF counts two.
+static void WriteProblemLines(const ProfileAnswer *who, const UserProblems *users, size_t count,
+                              bool system) {
+    size_t total = 0, folders = 0, characters = 0, written = 0, used = 0;
+    for (size_t u = 0; u < count; u++)
+        for (size_t i = 0; i < users[u].problemCount; i++) {
+            const FoundProblem *problem = &users[u].problems[i];
+            total++;
+            folders += i == 0 || users[u].problems[i - 1].folder != problem->folder;
+            characters += CharactersOf(Text{JsonLine, FormatProblemLine(who ? &who[u] : nullptr,
+                                                                        &users[u], problem)}) +
+                          2;
+        }
+    static char last[512];
+    size_t lastLength = FormatProblemsCount(total, folders, who ? count : 0, system);
+    memcpy(last, JsonLine, lastLength);
+    size_t room = MOST_PROBLEM_CHARACTERS - (lastLength + 2);
+    if (characters > room)
+        room -= CharactersOf(TextOf("... and  more")) + 2 + AppendNumber(0, total);
+    bool full = false;
+    for (size_t u = 0; u < count && !full; u++)
+        for (size_t i = 0; i < users[u].problemCount && !full; i++) {
+            size_t length =
+                FormatProblemLine(who ? &who[u] : nullptr, &users[u], &users[u].problems[i]);
+            size_t line = CharactersOf(Text{JsonLine, length}) + 2;
+            full = used + line > room;
+            if (full)
+                break;
+            WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+            used += line;
+            written++;
+        }
+    if (written < total) {
+        size_t length = AppendText(0, TextOf("... and "));
+        length = AppendNumber(length, total - written);
+        length = AppendText(length, TextOf(" more"));
+        WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    }
+    WriteLineColored(Text{last, lastLength}, LIGHT_GREY, BLACK, ConsoleHandle);
+    ProblemsStatus = total > 0;
+}
+
+// An object a line, in pieces as a profile's is.
+static void WriteProblemInJson(const ProfileAnswer *who, const UserProblems *user,
+                               const FoundProblem *problem, bool last) {
+    const CheckedFolder *folder = &user->folders[problem->folder];
+    char id[GUID_TEXT_LENGTH];
+    FormatFolderGuid(&folder->id, id);
+    size_t length = AppendText(0, TextOf("  {"));
+    if (who != nullptr) {
+        length = AppendText(length, TextOf("\"user\": "));
+        length = AppendJsonPath(length, who->user);
+        length = AppendText(length, TextOf(", \"sid\": "));
+        length = AppendJsonPath(length, who->sid);
+        length = AppendText(length, TextOf(", \"profile\": "));
+        WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+        length = AppendJsonPath(0, DelimitedCopy(who->profile));
+        length = AppendText(length, TextOf(", "));
+    }
+    length = AppendText(length, TextOf("\"name\": "));
+    length = AppendJsonString(length, folder->name);
+    length = AppendText(length, TextOf(", \"id\": \""));
+    length = AppendText(length, Text{id, GUID_TEXT_LENGTH});
+    length = AppendText(length, TextOf("\", \"problem\": \""));
+    length = AppendText(length, TextOf(ProblemWords[problem->word]));
+    length = AppendText(length, TextOf("\", \"path\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    bool untold = problem->word == PROBLEM_UNTOLD;
+    length = AppendJsonPath(0, untold ? Text{"", 0} : DelimitedCopy(folder->path));
+    length = AppendText(length, TextOf(", \"defaultPath\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    length = AppendJsonPath(0, DelimitedCopy(folder->defaultPath));
+    length = AppendText(length, TextOf(", \"other\": "));
+    WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+    Text other = problem->other;
+    length = AppendJsonPath(0, problem->word == PROBLEM_SHARED ? other : DelimitedCopy(other));
+    length = AppendText(length, TextOf(last ? "}" : "},"));
+    WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
+}
+
+static void WriteProblems(const ProfileAnswer *who, const UserProblems *users, size_t count,
+                          bool json, bool system) {
+    if (!json) {
+        WriteProblemLines(who, users, count, system);
+        return;
+    }
+    size_t total = 0, written = 0;
+    for (size_t u = 0; u < count; u++)
+        total += users[u].problemCount;
+    WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
+    for (size_t u = 0; u < count; u++)
+        for (size_t i = 0; i < users[u].problemCount; i++)
+            WriteProblemInJson(who ? &who[u] : nullptr, &users[u], &users[u].problems[i],
+                               ++written == total);
+    WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
+    ProblemsStatus = total > 0;
+}
+
+// Ended as interrupted, once every hive is unloaded, or with a failed
+// unload's status once the answers are out: the keys left loaded named
+// first, either way.
+static void EndIfStoppedOrLeftLoaded(const ProfileAnswers *answers, bool answered) {
+    if (Interrupted()) {
+        TellHivesLeftLoaded(answers);
+        EndAsInterrupted();
+    }
+    if (answered && answers->unloadError != 0) {
+        WriteOutRemaining();
+        CheckStreamError();
+        TellHivesLeftLoaded(answers);
+        EndWithError(answers->unloadError);
+    }
+}
+
+// Every profile's folders, each read from their own registry.
+static void RunProfileProblems(bool json) {
+    static ProfileAnswers answers;
+    FolderQuery none = {};
+    AskEveryProfile(&none, FOLDER_PROBLEMS | WHERE_MOVED, Interrupted, &answers);
+    EndIfStoppedOrLeftLoaded(&answers, false);
+    WriteProblems(answers.answers, answers.problems, answers.count, json, false);
+    ForgetProfiles(&answers);
+    EndIfStoppedOrLeftLoaded(&answers, true);
+}
+
+// The caller's folders, or the signed-in user's; with nobody signed in, a
+// line that says so, and nothing to remediate.
+static void RunProblemsMode(ArgumentWalk arguments, bool forUser) {
+    Text word;
+    bool json = false, profiles = false;
+    NextArgument(&arguments, &word);
+    while (NextArgument(&arguments, &word)) {
+        Text normal = NormalizeArgument(word);
+        if (SpellsInAnyCase(normal, "JSON"))
+            json = true;
+        else if (SpellsInAnyCase(normal, "PROFILES"))
+            profiles = true;
+        else if (SpellsInAnyCase(normal, "LOGGEDON"))
+            forUser = true;
+        else
+            return;
+    }
+    if (profiles) {
+        if (!forUser)
+            RunProfileProblems(json);
+        return;
+    }
+    if (forUser && !AnswerForSignedInUser()) {
+        if (!json)
+            WriteLineColored(TextOf("nobody is signed in"), LIGHT_GREY, BLACK, ConsoleHandle);
+        return;
+    }
+    static UserProblems own;
+    CheckOwnFolders(&own);
+    WriteProblems(nullptr, &own, 1, json, !forUser && RunsAsSystem());
+    ForgetUserProblems(&own);
+}
+
 // Every profile's folder: a line for each that has a path, as a lookup
 // prints it, or an object a line for every profile. Between the mode and
 // the word that names the folder only /noverify and /json may stand, in
@@ -282,7 +528,7 @@ static void WriteProfileInJson(const ProfileAnswer *answer, bool last) {
 // every hive loaded for them unloaded, before the first byte goes out.
 static void RunProfilesMode(ArgumentWalk arguments) {
     Text word;
-    bool json = false, named = false;
+    bool json = false, named = false, problems = false;
     FolderOption option = OPTION_NONE;
     FolderQuery query;
     NextArgument(&arguments, &word);
@@ -290,10 +536,15 @@ static void RunProfilesMode(ArgumentWalk arguments) {
         Text normal = NormalizeArgument(word);
         if (SpellsInAnyCase(normal, "JSON"))
             json = true;
-        else if (ReadOptionWord(normal, &option) ? option != OPTION_NOVERIFY
-                                                 : !(named = QueryOfWord(normal, option, &query)))
+        else if (SpellsInAnyCase(normal, "PROBLEMS") && option == OPTION_NONE)
+            problems = true;
+        else if (problems ||
+                 (ReadOptionWord(normal, &option) ? option != OPTION_NOVERIFY
+                                                  : !(named = QueryOfWord(normal, option, &query))))
             return;
     }
+    if (problems)
+        RunProfileProblems(json);
     if (!named)
         return;
     static ProfileAnswers answers;
@@ -302,10 +553,7 @@ static void RunProfilesMode(ArgumentWalk arguments) {
     bool asked = AskEveryProfile(
         &query, json ? PATH_FOUND | PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED : PATH_FOUND,
         Interrupted, &answers);
-    if (Interrupted()) {
-        TellHivesLeftLoaded(&answers);
-        EndAsInterrupted();
-    }
+    EndIfStoppedOrLeftLoaded(&answers, false);
     if (!asked)
         return;
     if (json)
@@ -319,13 +567,7 @@ static void RunProfilesMode(ArgumentWalk arguments) {
     if (json)
         WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
     ForgetProfiles(&answers);
-    // The answers are out first; the status is the error's, as any failure's.
-    if (answers.unloadError != 0) {
-        WriteOutRemaining();
-        CheckStreamError();
-        TellHivesLeftLoaded(&answers);
-        EndWithError(answers.unloadError);
-    }
+    EndIfStoppedOrLeftLoaded(&answers, true);
 }
 
 // Each folder is looked up only when its row is due, so that a console shows
@@ -398,7 +640,7 @@ static bool AnyWordIsLoggedOn(ArgumentWalk arguments) {
 // Where nobody is signed in for /loggedon, nothing at all is written, not
 // even JSON's brackets, and there is no wait.
 static bool RunListMode(Text first, Text mode, ArgumentWalk arguments, bool forUser) {
-    enum { LISTING, ALL, JSON, KNOWN, MOVED, PROFILES } chosen;
+    enum { LISTING, ALL, JSON, KNOWN, MOVED, PROFILES, PROBLEMS } chosen;
     if (first.length == 0)
         chosen = LISTING;
     else if (SpellsInAnyCase(mode, "ALL"))
@@ -411,8 +653,14 @@ static bool RunListMode(Text first, Text mode, ArgumentWalk arguments, bool forU
         chosen = MOVED;
     else if (SpellsInAnyCase(mode, "PROFILES"))
         chosen = PROFILES;
+    else if (SpellsInAnyCase(mode, "PROBLEMS"))
+        chosen = PROBLEMS;
     else
         return false;
+    if (chosen == PROBLEMS) {
+        RunProblemsMode(arguments, forUser);
+        return true;
+    }
     bool loggedOn = forUser || AnyWordIsLoggedOn(arguments);
     // One signed-in user and every user make no sense together.
     if (chosen == PROFILES && !loggedOn)
@@ -468,5 +716,5 @@ int main(int argc, char **argv) {
     WriteOutRemaining();
     CheckStreamError();
     RestoreTextAttribute();
-    return 0;
+    return ProblemsStatus;
 }

@@ -22,6 +22,7 @@ bool LoadRegistryCalls() {
         size_t at;
     } calls[] = {
         {"RegOpenKeyExW", offsetof(RegistryCalls, OpenKey)},
+        {"RegOpenCurrentUser", offsetof(RegistryCalls, OpenCurrentUser)},
         {"RegEnumKeyExW", offsetof(RegistryCalls, EnumerateKeys)},
         {"RegEnumValueW", offsetof(RegistryCalls, EnumerateValues)},
         {"RegQueryValueExW", offsetof(RegistryCalls, ReadValue)},

@@ -6,6 +6,7 @@
 #define KORVANE_PROFILES_H
 
 #include "../folders/folders.h"
+#include "../folders/problems.h"
 #include "hives.h"
 
 // A user's SID, in decimal parts: "S-1-5-21-..." (local and domain
@@ -102,8 +103,19 @@ struct HiveLeftLoaded {
 };
 const size_t MOST_HIVES_LEFT_TOLD = 8;
 
+// One user's folders that their shell folders can move, in /known's order,
+// and every problem found in them.
+struct UserProblems {
+    CheckedFolder *folders;
+    size_t folderCount;
+    FoundProblem *problems;
+    size_t problemCount;
+};
+
 struct ProfileAnswers {
     ProfileAnswer *answers;
+    // With FOLDER_PROBLEMS, each answer's problems, in the same order.
+    UserProblems *problems;
     size_t count;
     // The first failed unload's error number, 0 for none, and the first
     // keys that stay loaded.
@@ -127,8 +139,18 @@ struct ProfileAnswers {
 // returns. False where the query names no
 // folder (NamesAFolder). The answers hold their texts until
 // ForgetProfiles.
+// With FOLDER_PROBLEMS in `paths` the query is not asked: each profile's
+// folders are checked instead, from what was read while the hive was
+// loaded, never a path looked at meanwhile.
+const int FOLDER_PROBLEMS = 8;
 bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
                      ProfileAnswers *answers);
 void ForgetProfiles(ProfileAnswers *answers);
+
+// The problems of the folders of whoever the thread answers for (the
+// caller, or the signed-in user), as a lookup finds them; their texts
+// until ForgetUserProblems. Another profile's folder is foreign to them.
+void CheckOwnFolders(UserProblems *problems);
+void ForgetUserProblems(UserProblems *problems);
 
 #endif

@@ -55,6 +55,7 @@ struct ListedProfile {
 };
 
 static ListedProfile Listed[4096];
+static size_t ListedCount;
 
 // The profile folder as ProfileList names it, expanded; a profile whose
 // folder is not there is none.
@@ -280,6 +281,17 @@ static void AskAsLookup(const FolderQuery *query, int paths, Found *found) {
 static FolderChain Chain;
 static FolderLink Links[DEEPEST_CHAIN];
 
+// With FOLDER_PROBLEMS, every folder the user's shell folders can move:
+// its name, id and chain, and for each profile the values up its chain
+// and its second value.
+const size_t MOST_CHECKED = 160;
+static FolderChain Chains[MOST_CHECKED];
+static FolderGuid CheckedIds[MOST_CHECKED];
+static Text CheckedNames[MOST_CHECKED];
+static char CheckedNameBytes[MOST_CHECKED * 64];
+static size_t CheckedKinds;
+static FolderLink ChainLinks[MOST_CHECKED][DEEPEST_CHAIN], Seconds[MOST_CHECKED];
+
 // Whether a text to be expanded names a variable that a logon sets from
 // the user's folders.
 static bool NamesLogonFolder(Text text) {
@@ -296,15 +308,33 @@ static bool NamesLogonFolder(Text text) {
 
 // Their variables are set only where some value may expand through them,
 // which spares two reads for each profile of most machines.
-static bool NeedsLogonFolders(size_t chainLength) {
+static bool NeedsLogonFolders(size_t chainLength, bool problems) {
     for (size_t i = 0; i < chainLength; i++)
         if (NamesLogonFolder(Links[i].value))
             return true;
+    for (size_t i = 0; problems && i < CheckedKinds; i++) {
+        for (size_t j = 0; j < Chains[i].count; j++)
+            if (NamesLogonFolder(ChainLinks[i][j].value))
+                return true;
+        if (NamesLogonFolder(Seconds[i].value))
+            return true;
+    }
     for (size_t layer = 0; layer < LAYER_COUNT; layer++)
         for (size_t i = 0; i < Layers[layer].count; i++)
             if (NamesLogonFolder(Layers[layer].entries[i]))
                 return true;
     return false;
+}
+
+static void ReadChainValues(HKEY folders, const FolderChain *chain, size_t count,
+                            FolderLink *links) {
+    for (size_t i = 0; i < count; i++) {
+        static PathText valueName;
+        const DefinedFolder *link = &chain->links[i];
+        ShellFolderValueName(link->name, link->shellId, &link->id, &valueName);
+        ReadFolderValue(folders, TextOfPath(&valueName), &links[i]);
+        links[i].relativePath = link->relativePath;
+    }
 }
 
 // Everything a user's answer needs from their registry, while their hive
@@ -326,17 +356,19 @@ static void ReadUserRegistry(HKEY hive, bool loadedNow, const ListedProfile *pro
     HKEY folders;
     if (Registry.OpenKey(hive, SHELL_FOLDERS, 0, KEY_READ, &folders) != ERROR_SUCCESS)
         folders = nullptr;
+    bool problems = paths & FOLDER_PROBLEMS;
     size_t chainLength = chained && Chain.category == FOLDER_PER_USER ? Chain.count : 0;
-    for (size_t i = 0; i < chainLength; i++) {
-        static PathText valueName;
-        const DefinedFolder *link = &Chain.links[i];
-        ShellFolderValueName(link->name, link->shellId, &link->id, &valueName);
-        ReadFolderValue(folders, TextOfPath(&valueName), &Links[i]);
-        Links[i].relativePath = link->relativePath;
+    ReadChainValues(folders, &Chain, chainLength, Links);
+    for (size_t i = 0; problems && i < CheckedKinds; i++) {
+        ReadChainValues(folders, &Chains[i], Chains[i].count, ChainLinks[i]);
+        const char *second = SecondValueName(&CheckedIds[i]);
+        Seconds[i].hasValue = false;
+        if (second != nullptr)
+            ReadFolderValue(folders, TextOf(second), &Seconds[i]);
     }
     // A folder whose value is not read sets nothing.
     FolderLink logon[LOGON_FOLDER_COUNT] = {{true, {"", 0}, {}}, {true, {"", 0}, {}}};
-    bool needed = NeedsLogonFolders(chainLength);
+    bool needed = NeedsLogonFolders(chainLength, problems);
     for (size_t i = 0; needed && i < LOGON_FOLDER_COUNT; i++)
         ReadFolderValue(folders, TextOf(LogonFolders[i].valueName), &logon[i]);
     static PathText set[LOGON_FOLDER_COUNT + 1];
@@ -400,6 +432,240 @@ static void AnswerFromRegistry(const ListedProfile *profile, const FolderQuery *
     Settle(found, paths);
 }
 
+// One user's checked folders and their texts are gathered here, then kept
+// in one block of the shell's memory; a folder whose texts do not fit is
+// left out.
+static char Scratch[2 * 1024 * 1024];
+static size_t ScratchUsed, CheckedCount;
+static CheckedFolder Checked[MOST_CHECKED];
+static FoundProblem Problems[MOST_CHECKED * PROBLEM_WORD_COUNT];
+
+static bool Stash(Text text, Text *kept) {
+    if (text.length > sizeof Scratch - ScratchUsed)
+        return false;
+    memcpy(Scratch + ScratchUsed, text.bytes, text.length);
+    *kept = Text{Scratch + ScratchUsed, text.length};
+    ScratchUsed += text.length;
+    return true;
+}
+
+static bool StashPlace(Text path, Text *kept) {
+    static PathText place;
+    PlaceOfPath(path, &place);
+    return Stash(TextOfPath(&place), kept);
+}
+
+// A folder that lies at its profile's folder by default is the profile
+// itself, which no value moves; one with no default names no place.
+static void AddChecked(Text name, const FolderGuid *id, Text now, Text byDefault, bool moved,
+                       FolderMove movedTo, Text second, Text profilePlace) {
+    static PathText defaultPlace;
+    PlaceOfPath(byDefault, &defaultPlace);
+    if (CheckedCount == MOST_CHECKED || byDefault.length == 0 ||
+        SameTextIgnoringCase(TextOfPath(&defaultPlace), profilePlace))
+        return;
+    CheckedFolder *folder = &Checked[CheckedCount];
+    size_t mark = ScratchUsed;
+    folder->id = *id;
+    folder->moved = moved;
+    folder->movedTo = movedTo;
+    folder->disk = DISK_FOUND;
+    folder->secondPath = folder->secondPlace = Text{"", 0};
+    if (Stash(name, &folder->name) && Stash(now, &folder->path) &&
+        Stash(byDefault, &folder->defaultPath) && StashPlace(now, &folder->place) &&
+        (second.length == 0 ||
+         (Stash(second, &folder->secondPath) && StashPlace(second, &folder->secondPlace))))
+        CheckedCount++;
+    else
+        ScratchUsed = mark;
+}
+
+static Text Rebased(Text text, char *block) {
+    bool inside = text.bytes >= Scratch && text.bytes <= Scratch + ScratchUsed;
+    return inside ? Text{block + (text.bytes - Scratch), text.length} : text;
+}
+
+// Every other profile's folder, the Default one's and the Public folder.
+static size_t OtherProfiles(Text profilePlace, Text *others) {
+    size_t count = 0;
+    static PathText place;
+    for (size_t i = 0; i < ListedCount; i++) {
+        PlaceOfPath(Listed[i].folder, &place);
+        if (!SameTextIgnoringCase(TextOfPath(&place), profilePlace) &&
+            Stash(TextOfPath(&place), &others[count]))
+            count++;
+    }
+    GetFolderPath(KeywordToFolderId(TextOf("PUBLIC")), &place, OPTION_NOVERIFY);
+    return count + (place.length > 0 && StashPlace(TextOfPath(&place), &others[count]));
+}
+
+// The disk is asked, the problems found, and everything kept in one block.
+static void FinishChecking(Text profile, UserProblems *problems) {
+    static Text others[4096 + 1];
+    static PathText place;
+    *problems = {};
+    UserPlaces user;
+    StashPlace(profile, &user.profile);
+    UINT length = GetSystemWindowsDirectoryW(Wide, LONGEST_PATH + 1);
+    ToUtf8(Wide, length <= LONGEST_PATH ? length : 0, &place);
+    StashPlace(TextOfPath(&place), &user.windows);
+    user.others = others;
+    user.otherCount = OtherProfiles(user.profile, others);
+    AskDiskOfFolders(Checked, CheckedCount);
+    size_t found = FindProblems(Checked, CheckedCount, &user, SameTextIgnoringCase, Problems,
+                                sizeof Problems / sizeof Problems[0]);
+    size_t folderBytes = CheckedCount * sizeof(CheckedFolder),
+           problemBytes = found * sizeof(FoundProblem);
+    char *block = (char *)AllocateShellMemory(folderBytes + problemBytes + ScratchUsed + 1);
+    if (block == nullptr)
+        return;
+    char *texts = block + folderBytes + problemBytes;
+    memcpy(texts, Scratch, ScratchUsed);
+    problems->folders = (CheckedFolder *)block;
+    problems->problems = (FoundProblem *)(block + folderBytes);
+    for (size_t i = 0; i < CheckedCount; i++) {
+        CheckedFolder *folder = &problems->folders[i];
+        *folder = Checked[i];
+        Text *kept[] = {&folder->name,  &folder->path,       &folder->defaultPath,
+                        &folder->place, &folder->secondPath, &folder->secondPlace};
+        for (Text *text : kept)
+            *text = Rebased(*text, texts);
+    }
+    for (size_t i = 0; i < found; i++) {
+        problems->problems[i] = Problems[i];
+        problems->problems[i].other = Rebased(Problems[i].other, texts);
+    }
+    problems->folderCount = CheckedCount;
+    problems->problemCount = found;
+}
+
+// A value as the user the thread is would see it expanded: the caller's
+// variables, or the signed-in user's own. One that names a variable the
+// user lacks, or does not fit, is no place.
+static void ExpandForThread(const wchar_t *value, PathText *expanded) {
+    static wchar_t out[LONGEST_PATH + 1], name[256];
+    DWORD used = 0;
+    bool whole = true;
+    for (const wchar_t *at = value; *at != 0 && whole;) {
+        const wchar_t *close = at[0] == L'%' ? wcschr(at + 1, L'%') : nullptr;
+        if (close != nullptr && close > at + 1 && close - at - 1 < 256) {
+            memcpy(name, at + 1, (close - at - 1) * sizeof(wchar_t));
+            name[close - at - 1] = 0;
+            DWORD length = UserVariable(name, out + used, LONGEST_PATH + 1 - used);
+            whole = length > 0;
+            used += length;
+            at = close + 1;
+        } else if ((whole = used < LONGEST_PATH)) {
+            out[used++] = *at++;
+        }
+    }
+    expanded->length = 0;
+    if (whole)
+        ToUtf8(out, used, expanded);
+}
+
+// The folders of whoever the thread answers for, as a lookup finds them,
+// the profile list read already.
+static void CheckThreadsFolders(UserProblems *problems) {
+    KnownFolderList list;
+    static PathText profile, second;
+    ListKnownFolders(&list, PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED);
+    SortKnownFolders(&list);
+    GetFolderPath(KeywordToFolderId(TextOf("PROFILE")), &profile, OPTION_NOVERIFY);
+    ScratchUsed = CheckedCount = 0;
+    Text profilePlace;
+    StashPlace(TextOfPath(&profile), &profilePlace);
+    HKEY user = nullptr, folders = nullptr;
+    if (Registry.OpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS)
+        user = nullptr;
+    if (user == nullptr ||
+        Registry.OpenKey(user, SHELL_FOLDERS, 0, KEY_READ, &folders) != ERROR_SUCCESS)
+        folders = nullptr;
+    for (size_t i = 0; i < list.count; i++) {
+        const KnownFolder *folder = &list.folders[i];
+        const char *name = SecondValueName(&folder->id);
+        DWORD size = sizeof Wide - sizeof(wchar_t);
+        second.length = 0;
+        if (name != nullptr && folders != nullptr && ToWide(TextOf(name), OtherWide) > 0 &&
+            Registry.QueryValue(folders, nullptr, OtherWide,
+                                RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, Wide,
+                                &size) == ERROR_SUCCESS)
+            ExpandForThread(Wide, &second);
+        if (folder->category == FOLDER_PER_USER)
+            AddChecked(folder->name, &folder->id, folder->unverifiedPath, folder->defaultPath,
+                       folder->moved, folder->movedTo, TextOfPath(&second), profilePlace);
+    }
+    if (folders != nullptr)
+        Registry.CloseKey(folders);
+    if (user != nullptr)
+        Registry.CloseKey(user);
+    ForgetKnownFolders(&list);
+    FinishChecking(TextOfPath(&profile), problems);
+}
+
+void CheckOwnFolders(UserProblems *problems) {
+    *problems = {};
+    BytesUsed = ListedCount = 0;
+    if (!LoadRegistryCalls())
+        return;
+    ListedCount = ReadProfileList();
+    CheckThreadsFolders(problems);
+    FreeRegistryCalls();
+}
+
+void ForgetUserProblems(UserProblems *problems) {
+    FreeShellMemory(problems->folders);
+    *problems = {};
+}
+
+// A profile's folders from what was read of their registry, by the
+// shell's rule, once the hive is unloaded.
+static void CheckFromRegistry(const ListedProfile *profile, UserProblems *problems) {
+    static PathText now, byDefault, second;
+    ScratchUsed = CheckedCount = 0;
+    Text profilePlace;
+    StashPlace(profile->folder, &profilePlace);
+    for (size_t i = 0; i < CheckedKinds; i++) {
+        const FolderChain *chain = &Chains[i];
+        if (chain->count == 0 || chain->category != FOLDER_PER_USER)
+            continue;
+        PathFromChain(ChainLinks[i], chain->count, chain->endsAtProfile, profile->folder, Layers,
+                      LAYER_COUNT, false, &now);
+        PathFromChain(ChainLinks[i], chain->count, chain->endsAtProfile, profile->folder, Layers,
+                      LAYER_COUNT, true, &byDefault);
+        bool moved = now.length > 0 && byDefault.length > 0 &&
+                     !NameOnePlace(TextOfPath(&now), TextOfPath(&byDefault));
+        second.length = 0;
+        if (Seconds[i].hasValue)
+            ExpandVariables(Seconds[i].value, Layers, LAYER_COUNT, &second);
+        AddChecked(CheckedNames[i], &CheckedIds[i], TextOfPath(&now), TextOfPath(&byDefault), moved,
+                   moved ? WhereMoved(TextOfPath(&now)) : MOVE_UNTOLD, TextOfPath(&second),
+                   profilePlace);
+    }
+    FinishChecking(profile->folder, problems);
+}
+
+// The machine's definitions of the folders to check, once for a run.
+static void FindFoldersToCheck() {
+    KnownFolderList list;
+    ListKnownFolders(&list, 0);
+    SortKnownFolders(&list);
+    size_t used = 0;
+    CheckedKinds = 0;
+    for (size_t i = 0; i < list.count && CheckedKinds < MOST_CHECKED; i++) {
+        Text name = list.folders[i].name;
+        if (list.folders[i].category != FOLDER_PER_USER ||
+            name.length > sizeof CheckedNameBytes - used)
+            continue;
+        memcpy(CheckedNameBytes + used, name.bytes, name.length);
+        CheckedNames[CheckedKinds] = Text{CheckedNameBytes + used, name.length};
+        used += name.length;
+        CheckedIds[CheckedKinds++] = list.folders[i].id;
+    }
+    ForgetKnownFolders(&list);
+    ChainsOfFolders(CheckedIds, CheckedKinds, Chains);
+}
+
 // The signed-in session of the account, if any: console or listed, active
 // or not.
 static bool FindSession(Text name, Text domain, const SessionUser *sessions, size_t count,
@@ -445,15 +711,21 @@ static bool AnswerProfile(const ListedProfile *profile, const FolderQuery *query
     answer->signedIn =
         answer->user.length > 0 && FindSession(name, domain, sessions, sessionCount, &session);
     answer->answered = true;
+    bool problems = paths & FOLDER_PROBLEMS;
+    UserProblems *checked = problems ? &answers->problems[answers->count] : nullptr;
     if (!profile->isDefault && SameTextIgnoringCase(profile->sid, OwnSid)) {
         *found = *own;
+        if (problems)
+            CheckThreadsFolders(checked);
         return true;
     }
     if (answer->signedIn && AnswerForUserOfSession(session)) {
         Text tokenSid;
         bool theirs =
             SidOfToken(UserToken, &tokenSid) && SameTextIgnoringCase(tokenSid, profile->sid);
-        if (theirs)
+        if (theirs && problems)
+            CheckThreadsFolders(checked);
+        else if (theirs)
             AskAsLookup(query, paths, found);
         StopAnsweringForSessionUser();
         if (theirs)
@@ -476,7 +748,9 @@ static bool AnswerProfile(const ListedProfile *profile, const FolderQuery *query
     if (unloaded != ERROR_SUCCESS)
         TellLeftLoaded(unloaded, left, answers);
     bool going = !stopping();
-    if (going)
+    if (going && problems)
+        CheckFromRegistry(profile, checked);
+    else if (going)
         AnswerFromRegistry(profile, query, chained, own, paths, found);
     EntryCount = entries;
     BytesUsed = bytes;
@@ -504,13 +778,24 @@ bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
     static SessionUser sessions[256];
     *answers = {};
     BytesUsed = 0;
-    if (!NamesAFolder(query))
+    bool problems = paths & FOLDER_PROBLEMS;
+    if (!problems && !NamesAFolder(query))
         return false;
-    AskAsLookup(query, paths, &own);
+    own = {};
+    if (!problems)
+        AskAsLookup(query, paths, &own);
     if (!LoadRegistryCalls())
         return true;
-    size_t count = ReadProfileList();
-    bool chained = query->kind != TEMP_FOLDER && ChainOfFolder(query, &Chain);
+    size_t count = ListedCount = ReadProfileList();
+    bool chained = !problems && query->kind != TEMP_FOLDER && ChainOfFolder(query, &Chain);
+    if (problems) {
+        FindFoldersToCheck();
+        answers->problems = (UserProblems *)AllocateShellMemory(count * sizeof(UserProblems) + 1);
+        if (answers->problems == nullptr)
+            count = 0;
+        else
+            memset(answers->problems, 0, count * sizeof(UserProblems));
+    }
     DWORD console;
     size_t sessionCount =
         ListSessionUsers(sessions, sizeof sessions / sizeof sessions[0], &console);
@@ -537,6 +822,10 @@ bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
 }
 
 void ForgetProfiles(ProfileAnswers *answers) {
+    for (size_t i = 0; answers->problems != nullptr && i < answers->count; i++)
+        ForgetUserProblems(&answers->problems[i]);
+    FreeShellMemory(answers->problems);
+    answers->problems = nullptr;
     for (size_t i = 0; i < answers->count; i++)
         FreeShellMemory((void *)answers->answers[i].path.bytes);
     FreeShellMemory(answers->answers);

@@ -39,5 +39,8 @@ bool IsSessionAccount(Text name, Text domain, Text sessionName, Text sessionDoma
 bool AnswerForSignedInUser();
 // The caller's own again; whatever was held for the user is let go.
 void StopAnsweringForSignedInUser();
+// Whether this process runs as the machine's own account (SYSTEM), whose
+// folders are seldom what a script run as it means.
+bool RunsAsSystem();
 
 #endif

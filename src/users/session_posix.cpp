@@ -7,3 +7,7 @@ bool AnswerForSignedInUser() {
 }
 
 void StopAnsweringForSignedInUser() {}
+
+bool RunsAsSystem() {
+    return false;
+}

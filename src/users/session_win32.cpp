@@ -94,6 +94,27 @@ static void LoadSessionLibraries() {
     RevertToOwnUser = Reversion(Find(Advapi, "RevertToSelf"));
 }
 
+// S-1-5-18: one sub-authority, 18, under the NT authority, 5.
+bool RunsAsSystem() {
+    LoadSessionLibraries();
+    ProcessTokenOpening open = ProcessTokenOpening(Find(Advapi, "OpenProcessToken"));
+    TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
+    static BYTE own[1024];
+    HANDLE token = nullptr;
+    DWORD bytes;
+    bool system = open && query && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                  query(token, TokenUser, own, sizeof own, &bytes);
+    if (system) {
+        const SID *sid = (const SID *)((TOKEN_USER *)own)->User.Sid;
+        static const BYTE nt[6] = {0, 0, 0, 0, 0, 5};
+        system = sid->SubAuthorityCount == 1 &&
+                 memcmp(sid->IdentifierAuthority.Value, nt, 6) == 0 && sid->SubAuthority[0] == 18;
+    }
+    if (token != nullptr)
+        CloseHandle(token);
+    return system;
+}
+
 // Only SYSTEM may take another session's token, and every caller under
 // Wine. From then on the thread is that user, so that a redirected folder
 // is checked, and a folder made, with the user's rights, and mapped drives

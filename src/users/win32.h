@@ -27,6 +27,7 @@ void StopAnsweringForSessionUser();
 // for it alone: no other run pays for the library.
 struct RegistryCalls {
     LONG(WINAPI *OpenKey)(HKEY, const wchar_t *, DWORD, REGSAM, HKEY *);
+    LONG(WINAPI *OpenCurrentUser)(REGSAM, HKEY *);
     LONG(WINAPI *EnumerateKeys)
     (HKEY, DWORD, wchar_t *, DWORD *, DWORD *, wchar_t *, DWORD *, FILETIME *);
     LONG(WINAPI *EnumerateValues)
