@@ -263,17 +263,23 @@ static void TellHivesLeftLoaded(const ProfileAnswers *answers) {
     }
 }
 
-// A profile's object, on one line in pieces as a known folder's is: the
-// Default profile has no user and no SID, and a profile whose registry
-// could not be read no paths.
-static void WriteProfileInJson(const ProfileAnswer *answer, bool last) {
+// Whose an object is: "user", "sid" and "profile", the line's start
+// written, its profile left in the line, whose length it gives.
+static size_t StartProfileInJson(const ProfileAnswer *answer) {
     size_t length = AppendText(0, TextOf("  {\"user\": "));
     length = AppendJsonPath(length, answer->user);
     length = AppendText(length, TextOf(", \"sid\": "));
     length = AppendJsonPath(length, answer->sid);
     length = AppendText(length, TextOf(", \"profile\": "));
     WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
-    length = AppendJsonPath(0, DelimitedCopy(answer->profile));
+    return AppendJsonPath(0, DelimitedCopy(answer->profile));
+}
+
+// A profile's object, on one line in pieces as a known folder's is: the
+// Default profile has no user and no SID, and a profile whose registry
+// could not be read no paths.
+static void WriteProfileInJson(const ProfileAnswer *answer, bool last) {
+    size_t length = StartProfileInJson(answer);
     length = AppendText(
         length, TextOf(answer->signedIn ? ", \"signedIn\": true, " : ", \"signedIn\": false, "));
     WritePathsInJson(length, answer->path, answer->defaultPath, answer->moved, answer->movedTo,
@@ -410,18 +416,8 @@ static void WriteProblemInJson(const ProfileAnswer *who, const UserProblems *use
     const CheckedFolder *folder = &user->folders[problem->folder];
     char id[GUID_TEXT_LENGTH];
     FormatFolderGuid(&folder->id, id);
-    size_t length = AppendText(0, TextOf("  {"));
-    if (who != nullptr) {
-        length = AppendText(length, TextOf("\"user\": "));
-        length = AppendJsonPath(length, who->user);
-        length = AppendText(length, TextOf(", \"sid\": "));
-        length = AppendJsonPath(length, who->sid);
-        length = AppendText(length, TextOf(", \"profile\": "));
-        WriteColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
-        length = AppendJsonPath(0, DelimitedCopy(who->profile));
-        length = AppendText(length, TextOf(", "));
-    }
-    length = AppendText(length, TextOf("\"name\": "));
+    size_t length = who != nullptr ? AppendText(StartProfileInJson(who), TextOf(", \"name\": "))
+                                   : AppendText(0, TextOf("  {\"name\": "));
     length = AppendJsonString(length, folder->name);
     length = AppendText(length, TextOf(", \"id\": \""));
     length = AppendText(length, Text{id, GUID_TEXT_LENGTH});

@@ -455,14 +455,14 @@ static bool StashPlace(Text path, Text *kept) {
     return Stash(TextOfPath(&place), kept);
 }
 
-// A folder that lies at its profile's folder by default is the profile
-// itself, which no value moves; one with no default names no place.
+// The profile folder itself no value moves; a folder with no default
+// names no place.
 static void AddChecked(Text name, const FolderGuid *id, Text now, Text byDefault, bool moved,
-                       FolderMove movedTo, Text second, Text profilePlace) {
-    static PathText defaultPlace;
-    PlaceOfPath(byDefault, &defaultPlace);
+                       FolderMove movedTo, Text second) {
+    static const FolderGuid profile = {
+        0x5E6C858F, 0x0E22, 0x4760, {0x9A, 0xFE, 0xEA, 0x33, 0x17, 0xB6, 0x71, 0x73}};
     if (CheckedCount == MOST_CHECKED || byDefault.length == 0 ||
-        SameTextIgnoringCase(TextOfPath(&defaultPlace), profilePlace))
+        memcmp(id, &profile, sizeof profile) == 0)
         return;
     CheckedFolder *folder = &Checked[CheckedCount];
     size_t mark = ScratchUsed;
@@ -485,35 +485,53 @@ static Text Rebased(Text text, char *block) {
     return inside ? Text{block + (text.bytes - Scratch), text.length} : text;
 }
 
-// Every other profile's folder, the Default one's and the Public folder.
-static size_t OtherProfiles(Text profilePlace, Text *others) {
-    size_t count = 0;
+// Every profile's folder, the Default one's and the Public folder, and the
+// Windows folder, as places: found once for a run, as the disk answers.
+static char PlaceBytes[256 * 1024];
+static Text ProfilePlaces[4096 + 1], WindowsPlace;
+static size_t ProfilePlaceCount;
+
+static bool KeepPlace(Text path, Text *kept, size_t *used) {
     static PathText place;
-    for (size_t i = 0; i < ListedCount; i++) {
-        PlaceOfPath(Listed[i].folder, &place);
-        if (!SameTextIgnoringCase(TextOfPath(&place), profilePlace) &&
-            Stash(TextOfPath(&place), &others[count]))
-            count++;
-    }
-    GetFolderPath(KeywordToFolderId(TextOf("PUBLIC")), &place, OPTION_NOVERIFY);
-    return count + (place.length > 0 && StashPlace(TextOfPath(&place), &others[count]));
+    PlaceOfPath(path, &place);
+    if (place.length == 0 || place.length > sizeof PlaceBytes - *used)
+        return false;
+    memcpy(PlaceBytes + *used, place.bytes, place.length);
+    *kept = Text{PlaceBytes + *used, place.length};
+    *used += place.length;
+    return true;
+}
+
+static void FindProfilePlaces() {
+    static PathText path;
+    size_t used = 0;
+    ProfilePlaceCount = 0;
+    for (size_t i = 0; i < ListedCount; i++)
+        ProfilePlaceCount += KeepPlace(Listed[i].folder, &ProfilePlaces[ProfilePlaceCount], &used);
+    GetFolderPath(KeywordToFolderId(TextOf("PUBLIC")), &path, OPTION_NOVERIFY);
+    ProfilePlaceCount += KeepPlace(TextOfPath(&path), &ProfilePlaces[ProfilePlaceCount], &used);
+    UINT length = GetSystemWindowsDirectoryW(Wide, LONGEST_PATH + 1);
+    ToUtf8(Wide, length <= LONGEST_PATH ? length : 0, &path);
+    WindowsPlace = Text{"", 0};
+    KeepPlace(TextOfPath(&path), &WindowsPlace, &used);
 }
 
 // The disk is asked, the problems found, and everything kept in one block.
 static void FinishChecking(Text profile, UserProblems *problems) {
     static Text others[4096 + 1];
-    static PathText place;
     *problems = {};
-    UserPlaces user;
+    UserPlaces user = {Text{"", 0}, WindowsPlace, others, 0};
     StashPlace(profile, &user.profile);
-    UINT length = GetSystemWindowsDirectoryW(Wide, LONGEST_PATH + 1);
-    ToUtf8(Wide, length <= LONGEST_PATH ? length : 0, &place);
-    StashPlace(TextOfPath(&place), &user.windows);
-    user.others = others;
-    user.otherCount = OtherProfiles(user.profile, others);
+    for (size_t i = 0; i < ProfilePlaceCount; i++)
+        if (!SameTextIgnoringCase(ProfilePlaces[i], user.profile))
+            others[user.otherCount++] = ProfilePlaces[i];
     AskDiskOfFolders(Checked, CheckedCount);
     size_t found = FindProblems(Checked, CheckedCount, &user, SameTextIgnoringCase, Problems,
                                 sizeof Problems / sizeof Problems[0]);
+    // Another profile's folder is the run's; the answer keeps its own copy.
+    for (size_t i = 0; i < found; i++)
+        if (Problems[i].word == PROBLEM_FOREIGN && !Stash(Problems[i].other, &Problems[i].other))
+            Problems[i].other = Text{"", 0};
     size_t folderBytes = CheckedCount * sizeof(CheckedFolder),
            problemBytes = found * sizeof(FoundProblem);
     char *block = (char *)AllocateShellMemory(folderBytes + problemBytes + ScratchUsed + 1);
@@ -573,8 +591,6 @@ static void CheckThreadsFolders(UserProblems *problems) {
     SortKnownFolders(&list);
     GetFolderPath(KeywordToFolderId(TextOf("PROFILE")), &profile, OPTION_NOVERIFY);
     ScratchUsed = CheckedCount = 0;
-    Text profilePlace;
-    StashPlace(TextOfPath(&profile), &profilePlace);
     HKEY user = nullptr, folders = nullptr;
     if (Registry.OpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS)
         user = nullptr;
@@ -593,7 +609,7 @@ static void CheckThreadsFolders(UserProblems *problems) {
             ExpandForThread(Wide, &second);
         if (folder->category == FOLDER_PER_USER)
             AddChecked(folder->name, &folder->id, folder->unverifiedPath, folder->defaultPath,
-                       folder->moved, folder->movedTo, TextOfPath(&second), profilePlace);
+                       folder->moved, folder->movedTo, TextOfPath(&second));
     }
     if (folders != nullptr)
         Registry.CloseKey(folders);
@@ -609,6 +625,7 @@ void CheckOwnFolders(UserProblems *problems) {
     if (!LoadRegistryCalls())
         return;
     ListedCount = ReadProfileList();
+    FindProfilePlaces();
     CheckThreadsFolders(problems);
     FreeRegistryCalls();
 }
@@ -623,8 +640,6 @@ void ForgetUserProblems(UserProblems *problems) {
 static void CheckFromRegistry(const ListedProfile *profile, UserProblems *problems) {
     static PathText now, byDefault, second;
     ScratchUsed = CheckedCount = 0;
-    Text profilePlace;
-    StashPlace(profile->folder, &profilePlace);
     for (size_t i = 0; i < CheckedKinds; i++) {
         const FolderChain *chain = &Chains[i];
         if (chain->count == 0 || chain->category != FOLDER_PER_USER)
@@ -639,8 +654,7 @@ static void CheckFromRegistry(const ListedProfile *profile, UserProblems *proble
         if (Seconds[i].hasValue)
             ExpandVariables(Seconds[i].value, Layers, LAYER_COUNT, &second);
         AddChecked(CheckedNames[i], &CheckedIds[i], TextOfPath(&now), TextOfPath(&byDefault), moved,
-                   moved ? WhereMoved(TextOfPath(&now)) : MOVE_UNTOLD, TextOfPath(&second),
-                   profilePlace);
+                   moved ? WhereMoved(TextOfPath(&now)) : MOVE_UNTOLD, TextOfPath(&second));
     }
     FinishChecking(profile->folder, problems);
 }
@@ -790,6 +804,7 @@ bool AskEveryProfile(const FolderQuery *query, int paths, bool (*stopping)(),
     bool chained = !problems && query->kind != TEMP_FOLDER && ChainOfFolder(query, &Chain);
     if (problems) {
         FindFoldersToCheck();
+        FindProfilePlaces();
         answers->problems = (UserProblems *)AllocateShellMemory(count * sizeof(UserProblems) + 1);
         if (answers->problems == nullptr)
             count = 0;
