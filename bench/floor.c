@@ -58,15 +58,31 @@ static GUID ParseGuid(const char *text)
     return guid;
 }
 
+/* Desktop, Documents, Downloads, Music, Pictures, Videos, Favorites,
+   AppData, Local AppData: asked of the disk whether moved or not. */
+static int EveryProfileHas(const GUID *id)
+{
+    static const GUID *const ids[] = {&FOLDERID_Desktop, &FOLDERID_Documents,
+                                      &FOLDERID_Downloads, &FOLDERID_Music, &FOLDERID_Pictures,
+                                      &FOLDERID_Videos, &FOLDERID_Favorites,
+                                      &FOLDERID_RoamingAppData, &FOLDERID_LocalAppData};
+    for (int i = 0; i < 9; i++)
+        if (IsEqualGUID(id, ids[i]))
+            return 1;
+    return 0;
+}
+
 static size_t AppendMoved(char *out, const wchar_t *name, const GUID *id, int checked)
 {
     wchar_t *now = NULL, *byDefault = NULL;
     size_t used = 0;
+    int moved = 0;
     if (SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, NULL, &now) == S_OK &&
         SHGetKnownFolderPath(id, KF_FLAG_DEFAULT_PATH | KF_FLAG_DONT_VERIFY, NULL, &byDefault) ==
             S_OK &&
-        ((checked && GetFileAttributesW(now) == INVALID_FILE_ATTRIBUTES) ||
-         CompareStringOrdinal(now, -1, byDefault, -1, TRUE) != CSTR_EQUAL)) {
+        ((moved = CompareStringOrdinal(now, -1, byDefault, -1, TRUE) != CSTR_EQUAL) ||
+         (checked && EveryProfileHas(id))) &&
+        (!checked || GetFileAttributesW(now) == INVALID_FILE_ATTRIBUTES || moved)) {
         used = WideCharToMultiByte(CP_ACP, 0, name, -1, out, MAX_PATH, NULL, NULL);
         out[used - 1] = '=';
         used += WideCharToMultiByte(CP_ACP, 0, now, -1, out + used, MAX_PATH, NULL, NULL) - 1;
@@ -159,6 +175,7 @@ static int ListKnownFolders(int movedOnly)
     }
     CoUninitialize();
     if (movedOnly == 2) {
+        GetDriveTypeW(L"C:\\");
         ReadShellFolders(HKEY_CURRENT_USER);
         ReadProfileFolders();
     }
@@ -199,6 +216,30 @@ static void EnableHivePrivileges(void)
    the disk once the hive is unloaded. */
 static int ReadProfiles(int every)
 {
+    /* The definitions of the folders to read, and the caller's own. */
+    if (every) {
+        IKnownFolderManager *manager;
+        KNOWNFOLDERID *ids = NULL;
+        UINT count = 0;
+        CoInitializeEx(NULL, COINIT_MULTITHREADED);
+        if (CoCreateInstance(&CLSID_KnownFolderManager, NULL, CLSCTX_INPROC_SERVER,
+                             &IID_IKnownFolderManager, (void **)&manager) == S_OK &&
+            manager->lpVtbl->GetFolderIds(manager, &ids, &count) == S_OK) {
+            for (UINT i = 0; i < count; i++) {
+                IKnownFolder *folder;
+                KNOWNFOLDER_DEFINITION definition;
+                if (manager->lpVtbl->GetFolder(manager, &ids[i], &folder) != S_OK)
+                    continue;
+                if (folder->lpVtbl->GetFolderDefinition(folder, &definition) == S_OK)
+                    FreeKnownFolderDefinitionFields(&definition);
+                folder->lpVtbl->Release(folder);
+            }
+            CoTaskMemFree(ids);
+            manager->lpVtbl->Release(manager);
+        }
+        CoUninitialize();
+        ListKnownFolders(2);
+    }
     static char out[1 << 16];
     size_t used = 0;
     HKEY list;
@@ -232,14 +273,17 @@ static int ReadProfiles(int every)
         }
         RegUnLoadKeyW(HKEY_USERS, L"floor");
         if (every) {
+            GetDriveTypeW(L"C:\\");
             static const wchar_t *const below[] = {L"Desktop", L"Documents", L"Downloads",
                                                    L"Music", L"Pictures", L"Videos",
                                                    L"Favorites", L"AppData\\Roaming",
                                                    L"AppData\\Local"};
             for (int j = 0; j < 9; j++) {
                 wchar_t place[2 * MAX_PATH];
-                size = (DWORD)(wcslen(path) - wcslen(L"\\NTUSER.DAT"));
-                wsprintfW(place, L"%.*s\\%s", (int)size, path, below[j]);
+                size_t base = wcslen(path) - wcslen(L"\\NTUSER.DAT");
+                memcpy(place, path, base * sizeof(wchar_t));
+                place[base] = L'\\';
+                wcscpy(place + base + 1, below[j]);
                 GetFileAttributesW(place);
             }
         }

@@ -116,8 +116,14 @@ struct KnownFolderList {
 // manager says. Empty where there is no manager. `paths` says which paths
 // are asked for, each a question to the platform; those not asked for are
 // empty. WHERE_MOVED, with the second, tells where each moved folder is.
-// The list holds its texts until ForgetKnownFolders.
-enum KnownFolderPaths { PATH_FOUND = 1, PATHS_NOW_AND_BY_DEFAULT = 2, WHERE_MOVED = 4 };
+// PER_USER_ONLY lists the per-user folders alone, asking nothing of the
+// others. The list holds its texts until ForgetKnownFolders.
+enum KnownFolderPaths {
+    PATH_FOUND = 1,
+    PATHS_NOW_AND_BY_DEFAULT = 2,
+    WHERE_MOVED = 4,
+    PER_USER_ONLY = 16
+};
 void ListKnownFolders(KnownFolderList *list, int paths);
 void ForgetKnownFolders(KnownFolderList *list);
 

@@ -362,16 +362,81 @@ bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
     return found;
 }
 
-size_t ChainsOfFolders(const FolderGuid *ids, size_t count, FolderChain *chains) {
-    ManagerSession session;
-    size_t found = 0;
-    bool started = StartManager(&session, COINIT_MULTITHREADED);
-    for (size_t i = 0; i < count; i++) {
-        bool read = started && ChainFrom(session.manager, *(const GUID *)&ids[i], &chains[i]);
-        found += read;
-        if (!read)
-            chains[i].count = 0;
+// Every folder's definition, read once, so that each chain is followed up
+// in memory rather than asked of the manager link by link.
+struct Definition {
+    GUID id, parent;
+    int category, shellId;
+    const wchar_t *name, *relativePath;
+};
+
+static const Definition *FindDefinition(const Definition *all, size_t count, const GUID *id) {
+    for (size_t i = 0; i < count; i++)
+        if (IsEqualGUID(all[i].id, *id))
+            return &all[i];
+    return nullptr;
+}
+
+static bool ChainFromDefinitions(const Definition *all, size_t count, GUID id, FolderChain *chain) {
+    size_t used = 0;
+    chain->count = 0;
+    chain->isProfile = chain->endsAtProfile = false;
+    chain->category = FOLDER_PER_USER;
+    bool found = true;
+    while (found && !(chain->endsAtProfile = IsEqualGUID(id, FOLDERID_Profile))) {
+        const Definition *definition = FindDefinition(all, count, &id);
+        DefinedFolder *link = &chain->links[chain->count];
+        found = definition != nullptr && chain->count < DEEPEST_CHAIN &&
+                KeepInChain(chain, &used, definition->name, &link->name) &&
+                KeepInChain(chain, &used, definition->relativePath, &link->relativePath);
+        if (!found)
+            break;
+        if (chain->count++ == 0)
+            chain->category = FolderCategory(definition->category);
+        memcpy(&link->id, &id, sizeof link->id);
+        link->shellId = definition->shellId;
+        id = definition->parent;
+        if (IsEqualGUID(id, GUID_NULL))
+            break;
     }
+    chain->isProfile = found && chain->endsAtProfile && chain->count == 0;
+    return found;
+}
+
+size_t ChainsOfPerUserFolders(FolderChain *chains, size_t capacity) {
+    static Definition all[512];
+    static KNOWNFOLDER_DEFINITION definitions[512];
+    ManagerSession session;
+    GUID *ids = nullptr;
+    UINT count = 0;
+    size_t defined = 0, found = 0;
+    if (StartManager(&session, COINIT_MULTITHREADED) &&
+        session.manager->GetFolderIds(&ids, &count) == S_OK)
+        for (UINT i = 0; i < count && defined < 512; i++) {
+            IKnownFolder *folder = nullptr;
+            KNOWNFOLDER_DEFINITION *definition = &definitions[defined];
+            int csidl;
+            *definition = {};
+            if (FindDefinition(all, defined, &ids[i]) == nullptr &&
+                session.manager->GetFolder(ids[i], &folder) == S_OK &&
+                folder->GetFolderDefinition(definition) == S_OK)
+                all[defined++] = {ids[i],
+                                  definition->fidParent,
+                                  int(definition->category),
+                                  session.manager->FolderIdToCsidl(ids[i], &csidl) == S_OK ? csidl
+                                                                                           : -1,
+                                  definition->pszName,
+                                  definition->pszRelativePath};
+            if (folder != nullptr)
+                folder->Release();
+        }
+    for (size_t i = 0; i < defined && found < capacity; i++)
+        found += all[i].category == KF_CATEGORY_PERUSER &&
+                 ChainFromDefinitions(all, defined, all[i].id, &chains[found]) &&
+                 chains[found].count > 0;
+    for (size_t i = 0; i < defined; i++)
+        FreeDefinition(&definitions[i]);
+    FreeShellMemory(ids);
     EndManager(&session);
     return found;
 }
@@ -386,7 +451,9 @@ static void AddToList(KnownFolderList *list, IKnownFolderManager *manager, const
     KNOWNFOLDER_DEFINITION definition = {};
     char *block = nullptr;
     if (manager->GetFolder(*id, &folder) == S_OK &&
-        folder->GetFolderDefinition(&definition) == S_OK && KeepName(definition.pszName, name)) {
+        folder->GetFolderDefinition(&definition) == S_OK &&
+        (!(paths & PER_USER_ONLY) || definition.category == KF_CATEGORY_PERUSER) &&
+        KeepName(definition.pszName, name)) {
         path->length = now->length = byDefault->length = 0;
         if (paths & PATH_FOUND)
             AskPathOf(folder, definition.category, OPTION_NONE, path);

@@ -26,9 +26,11 @@ static void TidyPath(Text path, PathText *tidy) {
     DropTrailingSeparators(tidy);
 }
 
-// Where the folder does not exist it keeps the form it has.
+// Where the folder does not exist it keeps the form it has. Only a short
+// name has a "~" in it: a path without one is in its long form already,
+// and the disk need not be asked.
 static void ToLongForm(PathText *tidy) {
-    if (ToWide(TextOfPath(tidy), Wide) == 0)
+    if (memchr(tidy->bytes, '~', tidy->length) == nullptr || ToWide(TextOfPath(tidy), Wide) == 0)
         return;
     DWORD length = GetLongPathNameW(Wide, OtherWide, LONGEST_PATH + 1);
     if (length > 0 && length <= LONGEST_PATH) {

@@ -41,6 +41,20 @@ static void MarkFailed(Text server) {
     Failed[FailedCount++][server.length] = 0;
 }
 
+// Each drive's type, asked once for a user's folders, which lie on a few.
+static UINT DriveTypes[26];
+
+static UINT DriveTypeOf(wchar_t letter) {
+    wchar_t upper = wchar_t(letter & ~0x20);
+    if (upper < L'A' || upper > L'Z')
+        return DRIVE_UNKNOWN;
+    const wchar_t root[] = {upper, L':', L'\\', 0};
+    UINT *type = &DriveTypes[upper - L'A'];
+    if (*type == DRIVE_UNKNOWN)
+        *type = GetDriveTypeW(root);
+    return *type;
+}
+
 static DiskAnswer AnswerOf(DWORD attributes, DWORD error) {
     if (attributes != INVALID_FILE_ATTRIBUTES)
         return attributes & FILE_ATTRIBUTE_DIRECTORY ? DISK_FOUND : DISK_NOT_FOUND;
@@ -118,11 +132,18 @@ static void AskDisk(CheckedFolder *folder) {
     if (units == 0)
         return;
     bool share = place.bytes[0] == '\\' || place.bytes[0] == '/';
-    folder->onNetwork = share || folder->movedTo == MOVED_TO_NETWORK;
-    if (!share) {
-        const wchar_t root[] = {Wide[0], L':', L'\\', 0};
-        folder->onNetwork = folder->onNetwork || GetDriveTypeW(root) == DRIVE_REMOTE;
+    UINT drive = share ? DRIVE_UNKNOWN : DriveTypeOf(Wide[0]);
+    folder->onNetwork = share || folder->movedTo == MOVED_TO_NETWORK || drive == DRIVE_REMOTE;
+    // A drive that another user mapped to a share is not this process's:
+    // its share cannot be asked.
+    if (folder->onNetwork && drive == DRIVE_NO_ROOT_DIR) {
+        folder->disk = DISK_UNREACHABLE;
+        return;
     }
+    // Only a folder that has moved, or one every profile has, can be
+    // missing; only one on the network, unreachable.
+    if (!folder->onNetwork && !folder->moved && !EveryProfileHas(&folder->id))
+        return;
     if (!folder->onNetwork) {
         DWORD attributes = GetFileAttributesW(Wide);
         DiskAnswer answer = AnswerOf(attributes, GetLastError());
@@ -136,6 +157,7 @@ static void AskDisk(CheckedFolder *folder) {
 }
 
 void AskDiskOfFolders(CheckedFolder *folders, size_t count) {
+    memset(DriveTypes, 0, sizeof DriveTypes);
     for (size_t i = 0; i < count; i++)
         AskDisk(&folders[i]);
 }

@@ -57,9 +57,10 @@ struct FolderChain {
 };
 // False where the query names no known folder, or its chain is longer.
 bool ChainOfFolder(const FolderQuery *query, FolderChain *chain);
-// Each folder's chain, asked of one manager; a chain that cannot be read
-// has no links. How many were read.
-size_t ChainsOfFolders(const FolderGuid *ids, size_t count, FolderChain *chains);
+// The chain of every per-user folder the manager lists, in its order, each
+// once, at most `capacity`: how many. The folder's own name and id are its
+// first link's.
+size_t ChainsOfPerUserFolders(FolderChain *chains, size_t capacity);
 
 // For WhereMoved, the places of a user whose registry is read, not the
 // thread's: the OneDrive roots in their variables' values, as their logon

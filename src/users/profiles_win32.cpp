@@ -286,9 +286,9 @@ static FolderLink Links[DEEPEST_CHAIN];
 // and its second value.
 const size_t MOST_CHECKED = 160;
 static FolderChain Chains[MOST_CHECKED];
+static size_t CheckedChain[MOST_CHECKED];
 static FolderGuid CheckedIds[MOST_CHECKED];
 static Text CheckedNames[MOST_CHECKED];
-static char CheckedNameBytes[MOST_CHECKED * 64];
 static size_t CheckedKinds;
 static FolderLink ChainLinks[MOST_CHECKED][DEEPEST_CHAIN], Seconds[MOST_CHECKED];
 
@@ -313,7 +313,7 @@ static bool NeedsLogonFolders(size_t chainLength, bool problems) {
         if (NamesLogonFolder(Links[i].value))
             return true;
     for (size_t i = 0; problems && i < CheckedKinds; i++) {
-        for (size_t j = 0; j < Chains[i].count; j++)
+        for (size_t j = 0; j < Chains[CheckedChain[i]].count; j++)
             if (NamesLogonFolder(ChainLinks[i][j].value))
                 return true;
         if (NamesLogonFolder(Seconds[i].value))
@@ -326,13 +326,60 @@ static bool NeedsLogonFolders(size_t chainLength, bool problems) {
     return false;
 }
 
-static void ReadChainValues(HKEY folders, const FolderChain *chain, size_t count,
-                            FolderLink *links) {
+// Every value of a user's shell folders, read in one pass where all their
+// folders are checked: each one's name, and its text, empty for one that is
+// no text that fits.
+static Text ValueNames[1024], ValueTexts[1024];
+static size_t ValueCount;
+
+static void ReadEveryFolderValue(HKEY folders) {
+    static wchar_t name[16384];
+    static PathText value;
+    ValueCount = 0;
+    for (DWORD i = 0; folders != nullptr && ValueCount < 1024; i++) {
+        DWORD nameLength = 16384, size = sizeof Wide - sizeof(wchar_t), type;
+        LONG read = Registry.EnumerateValues(folders, i, name, &nameLength, nullptr, &type,
+                                             (BYTE *)Wide, &size);
+        if (read == ERROR_MORE_DATA) {
+            nameLength = 16384;
+            read = Registry.EnumerateValues(folders, i, name, &nameLength, nullptr, nullptr,
+                                            nullptr, nullptr) == ERROR_SUCCESS
+                       ? ERROR_MORE_DATA
+                       : ERROR_NO_MORE_ITEMS;
+        }
+        if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA)
+            break;
+        Text *text = &ValueTexts[ValueCount];
+        *text = Text{"", 0};
+        if (KeepWide(name, nameLength, &ValueNames[ValueCount]) &&
+            (read != ERROR_SUCCESS || !TextOfValue(type, size, &value) ||
+             Keep(TextOfPath(&value), text)))
+            ValueCount++;
+    }
+}
+
+static void FindFolderValue(Text name, FolderLink *link) {
+    link->hasValue = false;
+    link->value = Text{"", 0};
+    for (size_t i = 0; i < ValueCount && !link->hasValue; i++)
+        if (SameTextIgnoringCase(ValueNames[i], name)) {
+            link->hasValue = true;
+            link->value = ValueTexts[i];
+        }
+}
+
+// The values up a chain: asked one by one, or, with every value read
+// already, found among them.
+static void ReadChainValues(HKEY folders, const FolderChain *chain, size_t count, FolderLink *links,
+                            bool readAlready) {
     for (size_t i = 0; i < count; i++) {
         static PathText valueName;
         const DefinedFolder *link = &chain->links[i];
         ShellFolderValueName(link->name, link->shellId, &link->id, &valueName);
-        ReadFolderValue(folders, TextOfPath(&valueName), &links[i]);
+        if (readAlready)
+            FindFolderValue(TextOfPath(&valueName), &links[i]);
+        else
+            ReadFolderValue(folders, TextOfPath(&valueName), &links[i]);
         links[i].relativePath = link->relativePath;
     }
 }
@@ -358,13 +405,16 @@ static void ReadUserRegistry(HKEY hive, bool loadedNow, const ListedProfile *pro
         folders = nullptr;
     bool problems = paths & FOLDER_PROBLEMS;
     size_t chainLength = chained && Chain.category == FOLDER_PER_USER ? Chain.count : 0;
-    ReadChainValues(folders, &Chain, chainLength, Links);
+    ReadChainValues(folders, &Chain, chainLength, Links, false);
+    if (problems)
+        ReadEveryFolderValue(folders);
     for (size_t i = 0; problems && i < CheckedKinds; i++) {
-        ReadChainValues(folders, &Chains[i], Chains[i].count, ChainLinks[i]);
+        const FolderChain *chain = &Chains[CheckedChain[i]];
+        ReadChainValues(folders, chain, chain->count, ChainLinks[i], true);
         const char *second = SecondValueName(&CheckedIds[i]);
         Seconds[i].hasValue = false;
         if (second != nullptr)
-            ReadFolderValue(folders, TextOf(second), &Seconds[i]);
+            FindFolderValue(TextOf(second), &Seconds[i]);
     }
     // A folder whose value is not read sets nothing.
     FolderLink logon[LOGON_FOLDER_COUNT] = {{true, {"", 0}, {}}, {true, {"", 0}, {}}};
@@ -587,7 +637,7 @@ static void ExpandForThread(const wchar_t *value, PathText *expanded) {
 static void CheckThreadsFolders(UserProblems *problems) {
     KnownFolderList list;
     static PathText profile, second;
-    ListKnownFolders(&list, PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED);
+    ListKnownFolders(&list, PATHS_NOW_AND_BY_DEFAULT | WHERE_MOVED | PER_USER_ONLY);
     SortKnownFolders(&list);
     GetFolderPath(KeywordToFolderId(TextOf("PROFILE")), &profile, OPTION_NOVERIFY);
     ScratchUsed = CheckedCount = 0;
@@ -641,7 +691,7 @@ static void CheckFromRegistry(const ListedProfile *profile, UserProblems *proble
     static PathText now, byDefault, second;
     ScratchUsed = CheckedCount = 0;
     for (size_t i = 0; i < CheckedKinds; i++) {
-        const FolderChain *chain = &Chains[i];
+        const FolderChain *chain = &Chains[CheckedChain[i]];
         if (chain->count == 0 || chain->category != FOLDER_PER_USER)
             continue;
         PathFromChain(ChainLinks[i], chain->count, chain->endsAtProfile, profile->folder, Layers,
@@ -661,23 +711,28 @@ static void CheckFromRegistry(const ListedProfile *profile, UserProblems *proble
 
 // The machine's definitions of the folders to check, once for a run.
 static void FindFoldersToCheck() {
-    KnownFolderList list;
-    ListKnownFolders(&list, 0);
-    SortKnownFolders(&list);
-    size_t used = 0;
-    CheckedKinds = 0;
-    for (size_t i = 0; i < list.count && CheckedKinds < MOST_CHECKED; i++) {
-        Text name = list.folders[i].name;
-        if (list.folders[i].category != FOLDER_PER_USER ||
-            name.length > sizeof CheckedNameBytes - used)
-            continue;
-        memcpy(CheckedNameBytes + used, name.bytes, name.length);
-        CheckedNames[CheckedKinds] = Text{CheckedNameBytes + used, name.length};
-        used += name.length;
-        CheckedIds[CheckedKinds++] = list.folders[i].id;
+    size_t count = ChainsOfPerUserFolders(Chains, MOST_CHECKED);
+    // In /known's order.
+    for (size_t i = 0; i < count; i++) {
+        KnownFolder folder = {}, other = {};
+        folder.name = Chains[i].links[0].name;
+        folder.id = Chains[i].links[0].id;
+        size_t at = i;
+        for (; at > 0; at--) {
+            const FolderChain *before = &Chains[CheckedChain[at - 1]];
+            other.name = before->links[0].name;
+            other.id = before->links[0].id;
+            if (!ComesBefore(&folder, &other))
+                break;
+            CheckedChain[at] = CheckedChain[at - 1];
+        }
+        CheckedChain[at] = i;
     }
-    ForgetKnownFolders(&list);
-    ChainsOfFolders(CheckedIds, CheckedKinds, Chains);
+    for (size_t i = 0; i < count; i++) {
+        CheckedNames[i] = Chains[CheckedChain[i]].links[0].name;
+        CheckedIds[i] = Chains[CheckedChain[i]].links[0].id;
+    }
+    CheckedKinds = count;
 }
 
 // The signed-in session of the account, if any: console or listed, active
