@@ -317,51 +317,6 @@ static bool KeepInChain(FolderChain *chain, size_t *used, const wchar_t *wide, T
     return true;
 }
 
-static bool ChainFrom(IKnownFolderManager *manager, GUID id, FolderChain *chain) {
-    size_t used = 0;
-    chain->count = 0;
-    chain->isProfile = chain->endsAtProfile = false;
-    chain->category = FOLDER_PER_USER;
-    bool found = true;
-    while (found && !(chain->endsAtProfile = IsEqualGUID(id, FOLDERID_Profile))) {
-        IKnownFolder *folder = nullptr;
-        KNOWNFOLDER_DEFINITION definition = {};
-        int csidl;
-        DefinedFolder *link = &chain->links[chain->count];
-        found = chain->count < DEEPEST_CHAIN && manager->GetFolder(id, &folder) == S_OK &&
-                folder->GetFolderDefinition(&definition) == S_OK &&
-                KeepInChain(chain, &used, definition.pszName, &link->name) &&
-                KeepInChain(chain, &used, definition.pszRelativePath, &link->relativePath);
-        if (found) {
-            if (chain->count++ == 0)
-                chain->category = FolderCategory(definition.category);
-            memcpy(&link->id, &id, sizeof link->id);
-            link->shellId = manager->FolderIdToCsidl(id, &csidl) == S_OK ? csidl : -1;
-            id = definition.fidParent;
-        }
-        FreeDefinition(&definition);
-        if (folder != nullptr)
-            folder->Release();
-        if (found && IsEqualGUID(id, GUID_NULL))
-            break;
-    }
-    chain->isProfile = found && chain->endsAtProfile && chain->count == 0;
-    return found;
-}
-
-// The definitions need no shell namespace: a multithreaded apartment
-// spares the hidden window of a single-threaded one, which costs more than
-// reading every profile (the manager lives in both).
-bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
-    ManagerSession session;
-    GUID id;
-    bool found = StartManager(&session, COINIT_MULTITHREADED) &&
-                 KnownFolderOf(session.manager, query, &id) &&
-                 ChainFrom(session.manager, id, chain);
-    EndManager(&session);
-    return found;
-}
-
 // Every folder's definition, read once, so that each chain is followed up
 // in memory rather than asked of the manager link by link.
 struct Definition {
@@ -403,6 +358,56 @@ static bool ChainFromDefinitions(const Definition *all, size_t count, GUID id, F
     return found;
 }
 
+// A folder's definition as a chain needs it; its texts stay in `kept`
+// until FreeDefinition.
+static bool ReadDefinition(IKnownFolderManager *manager, const GUID *id,
+                           KNOWNFOLDER_DEFINITION *kept, Definition *definition) {
+    IKnownFolder *folder = nullptr;
+    int csidl;
+    *kept = {};
+    bool read =
+        manager->GetFolder(*id, &folder) == S_OK && folder->GetFolderDefinition(kept) == S_OK;
+    if (read)
+        *definition = {*id,
+                       kept->fidParent,
+                       int(kept->category),
+                       manager->FolderIdToCsidl(*id, &csidl) == S_OK ? csidl : -1,
+                       kept->pszName,
+                       kept->pszRelativePath};
+    if (folder != nullptr)
+        folder->Release();
+    return read;
+}
+
+// One folder's chain: the definitions up to the profile folder read first.
+static bool ChainFrom(IKnownFolderManager *manager, GUID id, FolderChain *chain) {
+    Definition links[DEEPEST_CHAIN + 1];
+    KNOWNFOLDER_DEFINITION kept[DEEPEST_CHAIN + 1];
+    size_t count = 0;
+    for (GUID next = id; count <= DEEPEST_CHAIN && !IsEqualGUID(next, FOLDERID_Profile) &&
+                         !IsEqualGUID(next, GUID_NULL) &&
+                         ReadDefinition(manager, &next, &kept[count], &links[count]);
+         next = links[count++].parent)
+        ;
+    bool found = ChainFromDefinitions(links, count, id, chain);
+    for (size_t i = 0; i < count; i++)
+        FreeDefinition(&kept[i]);
+    return found;
+}
+
+// The definitions need no shell namespace: a multithreaded apartment
+// spares the hidden window of a single-threaded one, which costs more than
+// reading every profile (the manager lives in both).
+bool ChainOfFolder(const FolderQuery *query, FolderChain *chain) {
+    ManagerSession session;
+    GUID id;
+    bool found = StartManager(&session, COINIT_MULTITHREADED) &&
+                 KnownFolderOf(session.manager, query, &id) &&
+                 ChainFrom(session.manager, id, chain);
+    EndManager(&session);
+    return found;
+}
+
 size_t ChainsOfPerUserFolders(FolderChain *chains, size_t capacity) {
     static Definition all[512];
     static KNOWNFOLDER_DEFINITION definitions[512];
@@ -412,24 +417,10 @@ size_t ChainsOfPerUserFolders(FolderChain *chains, size_t capacity) {
     size_t defined = 0, found = 0;
     if (StartManager(&session, COINIT_MULTITHREADED) &&
         session.manager->GetFolderIds(&ids, &count) == S_OK)
-        for (UINT i = 0; i < count && defined < 512; i++) {
-            IKnownFolder *folder = nullptr;
-            KNOWNFOLDER_DEFINITION *definition = &definitions[defined];
-            int csidl;
-            *definition = {};
-            if (FindDefinition(all, defined, &ids[i]) == nullptr &&
-                session.manager->GetFolder(ids[i], &folder) == S_OK &&
-                folder->GetFolderDefinition(definition) == S_OK)
-                all[defined++] = {ids[i],
-                                  definition->fidParent,
-                                  int(definition->category),
-                                  session.manager->FolderIdToCsidl(ids[i], &csidl) == S_OK ? csidl
-                                                                                           : -1,
-                                  definition->pszName,
-                                  definition->pszRelativePath};
-            if (folder != nullptr)
-                folder->Release();
-        }
+        for (UINT i = 0; i < count && defined < 512; i++)
+            defined +=
+                FindDefinition(all, defined, &ids[i]) == nullptr &&
+                ReadDefinition(session.manager, &ids[i], &definitions[defined], &all[defined]);
     for (size_t i = 0; i < defined && found < capacity; i++)
         found += all[i].category == KF_CATEGORY_PERUSER &&
                  ChainFromDefinitions(all, defined, all[i].id, &chains[found]) &&
