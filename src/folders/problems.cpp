@@ -125,5 +125,5 @@ size_t FindProblems(const CheckedFolder *folders, size_t count, const UserPlaces
         if (folder->secondPlace.length > 0 && !same(folder->secondPlace, place))
             kept = Add(found, kept, capacity, i, PROBLEM_TWIN, folder->secondPath);
     }
-    return kept;
+    return kept < capacity ? kept : capacity;
 }

@@ -350,11 +350,12 @@ static void ReadEveryFolderValue(HKEY folders) {
         if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA)
             break;
         Text *text = &ValueTexts[ValueCount];
-        *text = Text{"", 0};
-        if (KeepWide(name, nameLength, &ValueNames[ValueCount]) &&
-            (read != ERROR_SUCCESS || !TextOfValue(type, size, &value) ||
-             Keep(TextOfPath(&value), text)))
-            ValueCount++;
+        if (!KeepWide(name, nameLength, &ValueNames[ValueCount]))
+            continue;
+        if (read != ERROR_SUCCESS || !TextOfValue(type, size, &value) ||
+            !Keep(TextOfPath(&value), text))
+            *text = Text{"", 0};
+        ValueCount++;
     }
 }
 
@@ -609,17 +610,20 @@ static void FinishChecking(Text profile, UserProblems *problems) {
 
 // A value as the user the thread is would see it expanded: the caller's
 // variables, or the signed-in user's own. One that names a variable the
-// user lacks, or does not fit, is no place.
+// user lacks, does not fit, or names more than a real value does (each
+// name costs the user's whole environment), is no place.
 static void ExpandForThread(const wchar_t *value, PathText *expanded) {
     static wchar_t out[LONGEST_PATH + 1], name[256];
     DWORD used = 0;
+    int namesLeft = 16;
     bool whole = true;
     for (const wchar_t *at = value; *at != 0 && whole;) {
         const wchar_t *close = at[0] == L'%' ? wcschr(at + 1, L'%') : nullptr;
         if (close != nullptr && close > at + 1 && close - at - 1 < 256) {
+            whole = namesLeft-- > 0;
             memcpy(name, at + 1, (close - at - 1) * sizeof(wchar_t));
             name[close - at - 1] = 0;
-            DWORD length = UserVariable(name, out + used, LONGEST_PATH + 1 - used);
+            DWORD length = whole ? UserVariable(name, out + used, LONGEST_PATH + 1 - used) : 0;
             whole = length > 0;
             used += length;
             at = close + 1;
