@@ -470,15 +470,15 @@ def check_manifests(folder, version):
               "winget's%s manifest is version %s" % (part, version))
     check(scoop["version"] == version and scoop["bin"] == "korvane.exe",
           "Scoop's manifest is version " + version)
-    nuspec = ElementTree.parse(os.path.join(folder, "choco", "korvane.nuspec")).getroot()
+    package = ElementTree.parse(os.path.join(folder, "choco", "korvane.nuspec")).getroot()
     space = "{http://schemas.microsoft.com/packaging/2015/06/nuspec.xsd}"
-    fields = {child.tag.replace(space, ""): child.text for child in nuspec.find(space + "metadata")}
+    fields = {child.tag.replace(space, ""): child.text for child in package.find(space + "metadata")}
     check(fields.get("id") == "korvane" and fields.get("version") == version and
           all(fields.get(name) for name in ("title", "authors", "projectUrl", "licenseUrl",
                                             "summary", "description", "releaseNotes")) and
           set(fields.get("tags", "").split()) == {"shell-folders", "known-folders", "cli",
                                                   "intune"},
-          "Chocolatey's nuspec is version %s with its fields: %r" % (version, fields))
+          "Chocolatey's package file is version %s with its fields: %r" % (version, fields))
     script = open(os.path.join(folder, "choco", "tools", "chocolateyInstall.ps1")).read()
     for name, machine in (("url", "x86"), ("url64bit", "x64")):
         archive = "korvane-%s-windows-%s.zip" % (version, machine)

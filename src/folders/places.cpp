@@ -69,6 +69,10 @@ static Text RootOf(Text path) {
     return Text{path.bytes, whole ? end : 0};
 }
 
+bool IsRootPlace(Text path) {
+    return path.length > 0 && (IsDriveRoot(path) || RootOf(path).length == path.length);
+}
+
 bool HaveOneRoot(Text a, Text b, bool (*same)(Text, Text)) {
     Text one = RootOf(a), other = RootOf(b);
     return one.length > 0 && other.length > 0 && same(one, other);

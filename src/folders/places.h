@@ -24,6 +24,9 @@ bool IsAtOrUnder(Text path, Text root, bool (*same)(Text, Text));
 // ("\\server\share"), as `same` compares texts; a path with neither root
 // has none in common with any.
 bool HaveOneRoot(Text a, Text b, bool (*same)(Text, Text));
+// Whether a tidy path is a root itself: a drive's ("C:\") or a share's
+// ("\\server\share").
+bool IsRootPlace(Text path);
 
 // Windows (places_win32.cpp). Two paths name one place when their tidy
 // forms, made full by the platform, are alike but for letter case, as the

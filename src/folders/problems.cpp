@@ -44,18 +44,6 @@ static bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-// "C:\", or "\\server\share" with nothing below it.
-static bool IsRoot(Text place) {
-    if (place.length <= 3 && place.length >= 2 && place.bytes[1] == ':')
-        return true;
-    if (place.length < 3 || !IsSeparator(place.bytes[0]) || !IsSeparator(place.bytes[1]))
-        return false;
-    size_t separators = 0;
-    for (size_t i = 2; i < place.length; i++)
-        separators += IsSeparator(place.bytes[i]);
-    return separators == 1 && !IsSeparator(place.bytes[place.length - 1]);
-}
-
 // At or under a folder named "OneDrive", or "OneDrive - " and a name,
 // directly inside the profile folder.
 static bool IsInProfilesOneDrive(Text place, Text profile, bool (*same)(Text, Text)) {
@@ -104,7 +92,7 @@ size_t FindProblems(const CheckedFolder *folders, size_t count, const UserPlaces
             kept = Add(found, kept, capacity, i, PROBLEM_UNREACHABLE, none);
             continue;
         }
-        bool root = IsRoot(place) || same(place, user->profile) || same(place, user->windows);
+        bool root = IsRootPlace(place) || same(place, user->profile) || same(place, user->windows);
         bool foreign = FindForeign(place, user, same, &other);
         if ((folder->moved || EveryProfileHas(&folder->id)) && folder->disk == DISK_NOT_FOUND &&
             !root && !foreign)

@@ -39,7 +39,6 @@ struct CheckedFolder {
     bool moved;
     FolderMove movedTo;
     Text secondPath, secondPlace;
-    bool onNetwork;
     DiskAnswer disk;
 };
 
@@ -76,11 +75,10 @@ struct FoundProblem {
 size_t FindProblems(const CheckedFolder *folders, size_t count, const UserPlaces *user,
                     bool (*same)(Text, Text), FoundProblem *found, size_t capacity);
 
-// The platform's (problems_win32.cpp, problems_posix.cpp). Each folder's
-// place, second place, whether it lies on the network, and what the disk
-// says of it, never opening anything inside it: a share is asked while
-// the run's 5 seconds of waiting on the network last, and a server that
-// has not answered once is not asked again.
+// The platform's (problems_win32.cpp). What the disk says of each folder's
+// place, never opening anything inside it: a share is asked while the
+// run's 5 seconds of waiting on the network last, and a server that has
+// not answered once is not asked again.
 void AskDiskOfFolders(CheckedFolder *folders, size_t count);
 
 #endif

@@ -29,7 +29,7 @@ static Text ServerOf(Text place) {
 
 static bool HasFailed(Text server) {
     for (size_t i = 0; i < FailedCount; i++)
-        if (strlen(Failed[i]) == server.length && SameTextIgnoringCase(TextOf(Failed[i]), server))
+        if (SameTextIgnoringCase(TextOf(Failed[i]), server))
             return true;
     return false;
 }
@@ -126,25 +126,24 @@ static DiskAnswer AskNetwork(const wchar_t *path, int units) {
 
 static void AskDisk(CheckedFolder *folder) {
     folder->disk = DISK_FOUND;
-    folder->onNetwork = false;
     Text place = folder->place;
     int units = place.length > 0 ? ToWide(place, Wide) : 0;
     if (units == 0)
         return;
     bool share = place.bytes[0] == '\\' || place.bytes[0] == '/';
     UINT drive = share ? DRIVE_UNKNOWN : DriveTypeOf(Wide[0]);
-    folder->onNetwork = share || folder->movedTo == MOVED_TO_NETWORK || drive == DRIVE_REMOTE;
+    bool network = share || folder->movedTo == MOVED_TO_NETWORK || drive == DRIVE_REMOTE;
     // A drive that another user mapped to a share is not this process's:
     // its share cannot be asked.
-    if (folder->onNetwork && drive == DRIVE_NO_ROOT_DIR) {
+    if (network && drive == DRIVE_NO_ROOT_DIR) {
         folder->disk = DISK_UNREACHABLE;
         return;
     }
     // Only a folder that has moved, or one every profile has, can be
     // missing; only one on the network, unreachable.
-    if (!folder->onNetwork && !folder->moved && !EveryProfileHas(&folder->id))
+    if (!network && !folder->moved && !EveryProfileHas(&folder->id))
         return;
-    if (!folder->onNetwork) {
+    if (!network) {
         DWORD attributes = GetFileAttributesW(Wide);
         DiskAnswer answer = AnswerOf(attributes, GetLastError());
         folder->disk = answer == DISK_UNREACHABLE ? DISK_NOT_FOUND : answer;

@@ -46,7 +46,8 @@ HMODULE LoadSystemLibrary(const wchar_t *name) {
 typedef int(WINAPI *OrdinalComparison)(const wchar_t *, int, const wchar_t *, int, BOOL);
 
 // CompareStringOrdinal came with Vista, as the known-folder manager: where
-// it is missing no folder is listed to compare, and no two texts are alike.
+// it is missing no folder is listed to compare, and no two texts outside
+// ASCII are alike.
 // Texts of ASCII alone compare as the platform's table compares them, by
 // their letters' upper case, with no call: a user's folders are compared
 // with each other and with every profile's, thousands of times a run.

@@ -407,7 +407,6 @@ static void WriteProblemLines(const ProfileAnswer *who, const UserProblems *user
         WriteLineColored(Text{JsonLine, length}, LIGHT_GREY, BLACK, ConsoleHandle);
     }
     WriteLineColored(Text{last, lastLength}, LIGHT_GREY, BLACK, ConsoleHandle);
-    ProblemsStatus = total > 0;
 }
 
 // An object a line, in pieces as a profile's is.
@@ -440,20 +439,20 @@ static void WriteProblemInJson(const ProfileAnswer *who, const UserProblems *use
 
 static void WriteProblems(const ProfileAnswer *who, const UserProblems *users, size_t count,
                           bool json, bool system) {
+    size_t total = 0, written = 0;
+    for (size_t u = 0; u < count; u++)
+        total += users[u].problemCount;
+    ProblemsStatus = total > 0;
     if (!json) {
         WriteProblemLines(who, users, count, system);
         return;
     }
-    size_t total = 0, written = 0;
-    for (size_t u = 0; u < count; u++)
-        total += users[u].problemCount;
     WriteLineColored(TextOf("["), LIGHT_GREY, BLACK, ConsoleHandle);
     for (size_t u = 0; u < count; u++)
         for (size_t i = 0; i < users[u].problemCount; i++)
             WriteProblemInJson(who ? &who[u] : nullptr, &users[u], &users[u].problems[i],
                                ++written == total);
     WriteLineColored(TextOf("]"), LIGHT_GREY, BLACK, ConsoleHandle);
-    ProblemsStatus = total > 0;
 }
 
 // Ended as interrupted, once every hive is unloaded, or with a failed

@@ -282,14 +282,16 @@ static FolderChain Chain;
 static FolderLink Links[DEEPEST_CHAIN];
 
 // With FOLDER_PROBLEMS, every folder the user's shell folders can move:
-// its name, id and chain, and for each profile the values up its chain
-// and its second value.
+// its chain, whose first link is the folder itself, in /known's order, and
+// for each profile the values up its chain and its second value.
 const size_t MOST_CHECKED = 160;
 static FolderChain Chains[MOST_CHECKED];
 static size_t CheckedChain[MOST_CHECKED];
-static FolderGuid CheckedIds[MOST_CHECKED];
-static Text CheckedNames[MOST_CHECKED];
 static size_t CheckedKinds;
+
+static const DefinedFolder *CheckedFolderOf(size_t i) {
+    return &Chains[CheckedChain[i]].links[0];
+}
 static FolderLink ChainLinks[MOST_CHECKED][DEEPEST_CHAIN], Seconds[MOST_CHECKED];
 
 // Whether a text to be expanded names a variable that a logon sets from
@@ -412,7 +414,7 @@ static void ReadUserRegistry(HKEY hive, bool loadedNow, const ListedProfile *pro
     for (size_t i = 0; problems && i < CheckedKinds; i++) {
         const FolderChain *chain = &Chains[CheckedChain[i]];
         ReadChainValues(folders, chain, chain->count, ChainLinks[i], true);
-        const char *second = SecondValueName(&CheckedIds[i]);
+        const char *second = SecondValueName(&CheckedFolderOf(i)->id);
         Seconds[i].hasValue = false;
         if (second != nullptr)
             FindFolderValue(TextOf(second), &Seconds[i]);
@@ -661,9 +663,8 @@ static void CheckThreadsFolders(UserProblems *problems) {
                                 RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, Wide,
                                 &size) == ERROR_SUCCESS)
             ExpandForThread(Wide, &second);
-        if (folder->category == FOLDER_PER_USER)
-            AddChecked(folder->name, &folder->id, folder->unverifiedPath, folder->defaultPath,
-                       folder->moved, folder->movedTo, TextOfPath(&second));
+        AddChecked(folder->name, &folder->id, folder->unverifiedPath, folder->defaultPath,
+                   folder->moved, folder->movedTo, TextOfPath(&second));
     }
     if (folders != nullptr)
         Registry.CloseKey(folders);
@@ -696,8 +697,6 @@ static void CheckFromRegistry(const ListedProfile *profile, UserProblems *proble
     ScratchUsed = CheckedCount = 0;
     for (size_t i = 0; i < CheckedKinds; i++) {
         const FolderChain *chain = &Chains[CheckedChain[i]];
-        if (chain->count == 0 || chain->category != FOLDER_PER_USER)
-            continue;
         PathFromChain(ChainLinks[i], chain->count, chain->endsAtProfile, profile->folder, Layers,
                       LAYER_COUNT, false, &now);
         PathFromChain(ChainLinks[i], chain->count, chain->endsAtProfile, profile->folder, Layers,
@@ -707,7 +706,8 @@ static void CheckFromRegistry(const ListedProfile *profile, UserProblems *proble
         second.length = 0;
         if (Seconds[i].hasValue)
             ExpandVariables(Seconds[i].value, Layers, LAYER_COUNT, &second);
-        AddChecked(CheckedNames[i], &CheckedIds[i], TextOfPath(&now), TextOfPath(&byDefault), moved,
+        AddChecked(CheckedFolderOf(i)->name, &CheckedFolderOf(i)->id, TextOfPath(&now),
+                   TextOfPath(&byDefault), moved,
                    moved ? WhereMoved(TextOfPath(&now)) : MOVE_UNTOLD, TextOfPath(&second));
     }
     FinishChecking(profile->folder, problems);
@@ -731,10 +731,6 @@ static void FindFoldersToCheck() {
             CheckedChain[at] = CheckedChain[at - 1];
         }
         CheckedChain[at] = i;
-    }
-    for (size_t i = 0; i < count; i++) {
-        CheckedNames[i] = Chains[CheckedChain[i]].links[0].name;
-        CheckedIds[i] = Chains[CheckedChain[i]].links[0].id;
     }
     CheckedKinds = count;
 }

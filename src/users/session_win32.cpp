@@ -51,27 +51,33 @@ static const SessionUser *FindSignedInSession() {
     return nullptr;
 }
 
+// The SID of this process's account, read from its token; null where it
+// cannot be.
+static PSID OwnUserSid() {
+    ProcessTokenOpening open = ProcessTokenOpening(Find(Advapi, "OpenProcessToken"));
+    TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
+    static BYTE own[1024];
+    HANDLE token = nullptr;
+    DWORD bytes;
+    bool read = open && query && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                query(token, TokenUser, own, sizeof own, &bytes);
+    if (token != nullptr)
+        CloseHandle(token);
+    return read ? ((TOKEN_USER *)own)->User.Sid : nullptr;
+}
+
 // The session's user is this process's own: the account of its token's
 // SID, named by the local security authority, is the session's user and
 // domain.
 static bool RunsAsSessionUser(const SessionUser *session) {
-    ProcessTokenOpening open = ProcessTokenOpening(Find(Advapi, "OpenProcessToken"));
-    TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
     SidNaming name = SidNaming(Find(Advapi, "LookupAccountSidW"));
     static wchar_t ownName[256 + 1], ownDomain[256 + 1];
-    static BYTE own[1024];
-    HANDLE token = nullptr;
-    DWORD bytes, nameSize = 256 + 1, domainSize = 256 + 1;
+    DWORD nameSize = 256 + 1, domainSize = 256 + 1;
     SID_NAME_USE use;
-    bool sameUser = open && query && name && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-                    query(token, TokenUser, own, sizeof own, &bytes) &&
-                    name(nullptr, ((TOKEN_USER *)own)->User.Sid, ownName, &nameSize, ownDomain,
-                         &domainSize, &use) &&
-                    IsSessionAccount(KeepName(ownName), KeepName(ownDomain), session->name,
-                                     session->domain, SameTextIgnoringCase);
-    if (token != nullptr)
-        CloseHandle(token);
-    return sameUser;
+    PSID own = OwnUserSid();
+    return own && name && name(nullptr, own, ownName, &nameSize, ownDomain, &domainSize, &use) &&
+           IsSessionAccount(KeepName(ownName), KeepName(ownDomain), session->name, session->domain,
+                            SameTextIgnoringCase);
 }
 
 static void FreeLibraries() {
@@ -97,22 +103,10 @@ static void LoadSessionLibraries() {
 // S-1-5-18: one sub-authority, 18, under the NT authority, 5.
 bool RunsAsSystem() {
     LoadSessionLibraries();
-    ProcessTokenOpening open = ProcessTokenOpening(Find(Advapi, "OpenProcessToken"));
-    TokenQuery query = TokenQuery(Find(Advapi, "GetTokenInformation"));
-    static BYTE own[1024];
-    HANDLE token = nullptr;
-    DWORD bytes;
-    bool system = open && query && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-                  query(token, TokenUser, own, sizeof own, &bytes);
-    if (system) {
-        const SID *sid = (const SID *)((TOKEN_USER *)own)->User.Sid;
-        static const BYTE nt[6] = {0, 0, 0, 0, 0, 5};
-        system = sid->SubAuthorityCount == 1 &&
-                 memcmp(sid->IdentifierAuthority.Value, nt, 6) == 0 && sid->SubAuthority[0] == 18;
-    }
-    if (token != nullptr)
-        CloseHandle(token);
-    return system;
+    const SID *sid = (const SID *)OwnUserSid();
+    static const BYTE nt[6] = {0, 0, 0, 0, 0, 5};
+    return sid != nullptr && sid->SubAuthorityCount == 1 &&
+           memcmp(sid->IdentifierAuthority.Value, nt, 6) == 0 && sid->SubAuthority[0] == 18;
 }
 
 // Only SYSTEM may take another session's token, and every caller under
